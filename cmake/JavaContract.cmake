@@ -1,0 +1,44 @@
+# The Java contract: Native/Gantry.java is the one place where the native
+# methods are declared. javac -h turns it into the header every export source
+# includes, so a signature that drifts from the Java declaration fails to build.
+
+find_program(GANTRY_JAVAC javac REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+get_filename_component(_javac_real "${GANTRY_JAVAC}" REALPATH)
+get_filename_component(_jdk_home "${_javac_real}" DIRECTORY)
+get_filename_component(_jdk_home "${_jdk_home}" DIRECTORY)
+set(GANTRY_JDK_HOME "${_jdk_home}" CACHE PATH "JDK whose jni.h the library is built against")
+set(GANTRY_JDK_INCLUDE_DIR "${GANTRY_JDK_HOME}/include")
+
+set(GANTRY_JAVA_SOURCE "${PROJECT_SOURCE_DIR}/Native/Gantry.java")
+set(GANTRY_JNI_HEADER_DIR "${CMAKE_BINARY_DIR}/generated/jni")
+set(GANTRY_JAVA_CLASSES_DIR "${CMAKE_BINARY_DIR}/generated/classes")
+set(GANTRY_JNI_HEADER "${GANTRY_JNI_HEADER_DIR}/Native_Gantry.h")
+
+add_custom_command(
+  OUTPUT "${GANTRY_JNI_HEADER}"
+  COMMAND "${CMAKE_COMMAND}" -E make_directory "${GANTRY_JNI_HEADER_DIR}" "${GANTRY_JAVA_CLASSES_DIR}"
+  COMMAND "${GANTRY_JAVAC}" -h "${GANTRY_JNI_HEADER_DIR}" -d "${GANTRY_JAVA_CLASSES_DIR}" "${GANTRY_JAVA_SOURCE}"
+  DEPENDS "${GANTRY_JAVA_SOURCE}"
+  COMMENT "javac -h Native/Gantry.java"
+  VERBATIM)
+add_custom_target(gantry_java_header DEPENDS "${GANTRY_JNI_HEADER}")
+
+# The declared methods, read from the Java source: GANTRY_JAVA_METHODS holds
+# the names in declaration order, GANTRY_JAVA_PARAMS_<Name> the parameter count.
+file(STRINGS "${GANTRY_JAVA_SOURCE}" _decls REGEX "native[ \t]+[A-Za-z]+[ \t]+[A-Za-z]+[ \t]*\\(")
+set(GANTRY_JAVA_METHODS "")
+foreach(_decl IN LISTS _decls)
+  string(REGEX MATCH "native[ \t]+[A-Za-z]+[ \t]+([A-Za-z]+)[ \t]*\\(([^)]*)\\)" _m "${_decl}")
+  set(_name "${CMAKE_MATCH_1}")
+  string(STRIP "${CMAKE_MATCH_2}" _params)
+  if(_params STREQUAL "")
+    set(_count 0)
+  else()
+    string(REGEX MATCHALL "," _commas "${_params}")
+    list(LENGTH _commas _count)
+    math(EXPR _count "${_count} + 1")
+  endif()
+  list(APPEND GANTRY_JAVA_METHODS "${_name}")
+  set(GANTRY_JAVA_PARAMS_${_name} ${_count})
+endforeach()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${GANTRY_JAVA_SOURCE}")

@@ -1,0 +1,25 @@
+# mingw-w64 with the win32 thread model: the posix one links winpthread,
+# which needs Vista, and the DLL must load on Windows XP.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(GANTRY_MINGW_TRIPLE x86_64-w64-mingw32)
+
+foreach(_suffix -win32 "")
+  find_program(_gantry_cxx ${GANTRY_MINGW_TRIPLE}-g++${_suffix})
+  if(_gantry_cxx)
+    break()
+  endif()
+endforeach()
+get_filename_component(_gantry_dir "${_gantry_cxx}" DIRECTORY)
+get_filename_component(_gantry_name "${_gantry_cxx}" NAME)
+string(REPLACE "g++" "gcc" _gantry_cc_name "${_gantry_name}")
+set(CMAKE_CXX_COMPILER "${_gantry_cxx}")
+set(CMAKE_C_COMPILER "${_gantry_dir}/${_gantry_cc_name}")
+set(CMAKE_RC_COMPILER ${GANTRY_MINGW_TRIPLE}-windres)
+set(CMAKE_OBJDUMP ${GANTRY_MINGW_TRIPLE}-objdump)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${GANTRY_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
