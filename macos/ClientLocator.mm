@@ -36,8 +36,8 @@ char *CopyClientVersion()
 }
 
 // Each level is looked for and made on its own, so levels that exist are left
-// as they are; a plain file in the way counts as existing, and the next level
-// then cannot be made under it.
+// as they are. A plain file where a level should be fails the whole path,
+// also at the last level, and is left alone.
 char *CopyUserFolderPath()
 {
     NSArray *libraries = NSSearchPathForDirectoriesInDomains(NSLibraryDirectory, NSUserDomainMask, YES);
@@ -49,8 +49,13 @@ char *CopyUserFolderPath()
     NSString *folder = [libraries objectAtIndex:0];
     for (NSString *level : levels) {
         folder = [folder stringByAppendingPathComponent:level];
-        if (![files fileExistsAtPath:folder] && ![files createDirectoryAtPath:folder attributes:attributes])
+        BOOL isFolder = NO;
+        if ([files fileExistsAtPath:folder isDirectory:&isFolder]) {
+            if (!isFolder)
+                return NULL;
+        } else if (![files createDirectoryAtPath:folder attributes:attributes]) {
             return NULL;
+        }
     }
     return CopyUtf8(folder);
 }
