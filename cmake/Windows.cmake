@@ -69,6 +69,13 @@ set_property(TARGET Gantry APPEND PROPERTY LINK_DEPENDS "${GANTRY_DEF_FILE}")
 
 add_subdirectory(tools/gantry-cli)
 add_subdirectory(tests/client)
+# Test fixtures made at build time (client packages, cabinets, helper DLLs):
+# one folder each under tests/fixtures, with its own CMakeLists.txt.
+file(GLOB _fixture_lists CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/fixtures/*/CMakeLists.txt")
+foreach(_list IN LISTS _fixture_lists)
+  get_filename_component(_dir "${_list}" DIRECTORY)
+  add_subdirectory("${_dir}")
+endforeach()
 
 option(GANTRY_RUN_WINDOWS_TESTS "Register the Windows test programs with ctest (they run under Wine on x64, natively on a Windows machine)" OFF)
 if(GANTRY_ARCH STREQUAL "x64")
