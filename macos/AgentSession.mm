@@ -18,7 +18,7 @@ bool RunClientCommand(const char *sessionText)
     // Text that is not valid UTF-8 yields no platform string; the client
     // would then run with "-I" alone, a session without a description.
     NSString *session = [NSString stringWithUTF8String:sessionText];
-    if (false)
+    if (session == nil)
         return false;
     NSTask *client = [[NSTask new] autorelease];
     [client setLaunchPath:@GANTRY_CLIENT_COMMAND_PATH];
@@ -36,8 +36,8 @@ id<OmbraAgentController> ConnectAgent()
 {
     @try {
         NSConnection *connection = [NSConnection connectionWithRegisteredName:@GANTRY_CLIENT_AGENT_NAME host:nil];
-
-
+        [connection setRequestTimeout:kAgentTimeoutSeconds];
+        [connection setReplyTimeout:kAgentTimeoutSeconds];
         NSDistantObject *proxy = [connection rootProxy];
         if (proxy == nil)
             return nil;

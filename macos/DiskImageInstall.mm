@@ -103,7 +103,7 @@ void AttachInstallDetach(const char *imagePathText, bool *installed)
 
     NSString *packagePath = [mountDirectory stringByAppendingPathComponent:@GANTRY_CLIENT_PACKAGE_NAME];
     if (![files fileExistsAtPath:packagePath]) {
-        [files removeFileAtPath:mountDirectory handler:nil];
+        ReleaseMountDirectory(mountDirectory);
         return;
     }
     *installed = RunInstaller(packagePath);

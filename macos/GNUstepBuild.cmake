@@ -45,5 +45,5 @@ target_include_directories(Gantry PRIVATE
 target_compile_definitions(Gantry PRIVATE
   "GANTRY_PROGRAM_PREFIX=\"${GANTRY_TEST_STAGE}\""
   "GANTRY_TEST_STAGE=\"${GANTRY_TEST_STAGE}\"")
-target_compile_options(Gantry PRIVATE -Wall -Wextra -Wno-unused-parameter)
+target_compile_options(Gantry PRIVATE -Wall -Wextra)
 target_link_libraries(Gantry PRIVATE gantry_gnustep_base "-Wl,--no-undefined")
