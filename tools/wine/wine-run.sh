@@ -46,10 +46,11 @@ if [ ! -f "$WINEPREFIX/.gantry-ready" ]; then
   fi
   touch "$WINEPREFIX/.gantry-ready"
 fi
-quiet wineserver -p60 || true  # already running is fine
-if [ ! -f "$WINEPREFIX/.gantry-warm" ]; then
+# A server that has just been started has no Wine services yet: start them
+# here with their streams on /dev/null, or the program's own start would
+# launch them holding its output pipe (and ctest would wait for them).
+if quiet wineserver -p60; then
   quiet wine cmd /c exit || true
-  touch "$WINEPREFIX/.gantry-warm"
 fi
 flock -u 9
 exec 9>&-

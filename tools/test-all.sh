@@ -1,0 +1,47 @@
+#!/bin/sh
+# Every test of the project, from a clean checkout on Debian 12 (as root):
+#   1. the portable core's unit tests on the build machine (ASan, UBSan);
+#   2. the macOS sources built against GNUstep and tested in a JVM;
+#   3. the x86 Gantry.dll: built with its test programs, checked statically;
+#   4. the x64 Gantry.dll: its test programs run under Wine in a fresh prefix.
+# Ends non-zero when anything failed.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+cd "$root"
+"$here/install-deps.sh" || exit 1
+
+failed=""
+step() {  # step NAME COMMAND...: run, remember a failure, go on
+  name=$1; shift
+  echo
+  echo "==== $name"
+  if ! "$@"; then failed="$failed $name"; fi
+}
+build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
+
+step "build-host" build host
+step "build-gnustep" build gnustep
+step "build-win32" build win32
+step "build-win64" build win64
+
+step "test-host" ctest --preset host
+step "test-gnustep" ctest --preset gnustep
+step "test-win32-static" ctest --preset win32
+echo
+echo "x86: Gantry.dll for x86 and its test programs were built, and the DLL's exports,"
+echo "imports and PE header were checked above. Running the x86 tests was not possible"
+echo "here: this machine cannot execute 32-bit code (use the win32-run preset where it can)."
+
+# A Wine prefix made fresh for this run.
+rm -rf build/win64/wine
+step "test-win64-wine" ctest --preset win64
+for prefix in build/win64/wine/*/; do
+  [ -d "$prefix" ] && WINEPREFIX="$root/$prefix" wineserver -k >/dev/null 2>&1
+done
+
+if [ -n "$failed" ]; then
+  echo "FAILED steps:$failed" >&2
+  exit 1
+fi
+exit 0
