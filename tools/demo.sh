@@ -7,7 +7,7 @@
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-build=${1:-$root/build/win64}
+build=$(cd "${1:-$root/build/win64}" && pwd)
 bin="$build/bin"
 export GANTRY_WINE_ROOT="$build/demo-wine"
 export GANTRY_WINE_PREFIX=demo
