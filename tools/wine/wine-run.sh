@@ -40,7 +40,6 @@ if [ ! -f "$WINEPREFIX/.gantry-ready" ]; then
   cp -a "$template" "$WINEPREFIX"
   rm -f "$WINEPREFIX/.gantry-ready"
   if [ -n "${GANTRY_WINE_SETUP:-}" ]; then
-    quiet wineserver -p60 || true
     quiet sh "$GANTRY_WINE_SETUP"
     quiet wineserver -w || true
   fi

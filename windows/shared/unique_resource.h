@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <msi.h>
 
 #include <utility>
 
@@ -80,10 +81,18 @@ struct LocalMemoryTraits {
   static void Close(Handle h) { LocalFree(h); }
 };
 
+struct MsiHandleTraits {  // database, view, record: 0 when absent
+  using Handle = MSIHANDLE;
+  static Handle Invalid() { return 0; }
+  static bool IsValid(Handle h) { return h != 0; }
+  static void Close(Handle h) { MsiCloseHandle(h); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHkey = UniqueResource<RegistryKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueLocal = UniqueResource<LocalMemoryTraits>;
+using UniqueMsiHandle = UniqueResource<MsiHandleTraits>;
 
 }  // namespace gantry

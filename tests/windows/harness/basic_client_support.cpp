@@ -1,0 +1,190 @@
+#include "tests/windows/harness/basic_client_support.h"
+
+#include <tlhelp32.h>
+
+#include <vector>
+
+#include "tests/windows/harness/test_support.h"
+
+namespace gantry::testing {
+
+const wchar_t* const kRegistrationTopKeys[4] = {
+    L"Software\\Classes\\MIME\\Database\\Content Type\\application/x-kuva",
+    L"Software\\Classes\\tavikclient",
+    L"Software\\Classes\\.kuva",
+    L"Software\\Classes\\Varnel.Document",
+};
+
+std::wstring BasicClientFolder() { return ClientFolder() + L"Bin"; }
+std::wstring BasicClientProgram() { return BasicClientFolder() + L"\\Varnel.exe"; }
+std::wstring BasicClientScript() { return BasicClientFolder() + L"\\RemoveBasicClient.bat"; }
+std::wstring BasicClientFixture(const std::wstring& name) {
+  return TestBinDir() + L"\\fixtures\\basic-client\\" + name;
+}
+
+std::string ThreadAnsi(const std::wstring& text) {
+  const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string ansi(bytes > 0 ? bytes : 1, '\0');
+  WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, ansi.data(), bytes, nullptr, nullptr);
+  ansi.resize(bytes > 0 ? bytes - 1 : 0);
+  return ansi;
+}
+
+std::string ExpectedRemovalScript(const std::wstring& folder) {
+  const std::string b = ThreadAnsi(folder);
+  const std::string reg = "\"%TEMP%\\tempreg.reg\"";
+  return "cd \\\r\n"
+         "echo Windows Registry Editor Version 5.00> " + reg + "\r\n"
+         "echo [-HKEY_CURRENT_USER\\Software\\Classes\\MIME\\Database\\Content Type\\application/x-kuva]>> " +
+         reg + "\r\n"
+         "echo [-HKEY_CURRENT_USER\\Software\\Classes\\tavikclient]>> " + reg + "\r\n"
+         "echo [-HKEY_CURRENT_USER\\Software\\Classes\\.kuva]>> " + reg + "\r\n"
+         "echo [-HKEY_CURRENT_USER\\Software\\Classes\\Varnel.Document]>> " + reg + "\r\n"
+         "echo [HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]>> " + reg + "\r\n"
+         "echo \"ClearKuvBasicClient\"=->> " + reg + "\r\n"
+         "regedit /S " + reg + "\r\n"
+         "del " + reg + "\r\n"
+         "start /wait regsvr32 /u /s \"" + b + "\\TavikClientSystem.dll\"\r\n"
+         "rmdir /S /Q \"" + b + "\"";
+}
+
+void RemoveBasicClientTraces() {
+  for (const wchar_t* key : kRegistrationTopKeys) DeleteKeyTree(HKEY_CURRENT_USER, key);
+  DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Classes\\MIME");
+  HKEY runOnce = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunOnceKeyPath, 0, KEY_SET_VALUE, &runOnce) == ERROR_SUCCESS) {
+    RegDeleteValueW(runOnce, L"ClearKuvBasicClient");
+    RegCloseKey(runOnce);
+  }
+  DeleteKeyTree(HKEY_CURRENT_USER, kComServerMarkKey);
+  DeleteTree(BasicClientFolder());
+}
+
+std::optional<RawValue> ReadRawValue(HKEY root, const std::wstring& key, const wchar_t* name) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return std::nullopt;
+  DWORD type = 0;
+  DWORD size = 0;
+  std::optional<RawValue> value;
+  if (RegQueryValueExW(handle, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    std::string bytes(size, '\0');
+    if (RegQueryValueExW(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &size) ==
+        ERROR_SUCCESS) {
+      bytes.resize(size);
+      value = RawValue{type, bytes};
+    }
+  }
+  RegCloseKey(handle);
+  return value;
+}
+
+void PrintTo(const RawValue& value, std::ostream* os) {
+  *os << "type " << value.type << ", " << value.bytes.size() << " bytes: \"";
+  for (std::size_t i = 0; i + 1 < value.bytes.size(); i += 2) {
+    const unsigned unit = static_cast<unsigned char>(value.bytes[i]) | static_cast<unsigned char>(value.bytes[i + 1]) << 8;
+    if (unit >= 0x20 && unit < 0x7F) *os << static_cast<char>(unit); else *os << "\\u" << std::hex << unit << std::dec;
+  }
+  *os << "\"";
+}
+
+RawValue StringValue(const std::wstring& text) {
+  return RawValue{REG_SZ, std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * 2)};
+}
+
+namespace {
+void SnapshotInto(HKEY root, const std::wstring& key, const std::wstring& prefix,
+                  std::map<std::wstring, RawValue>& out) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return;
+  out[prefix + L"|<key>"] = RawValue{};
+  wchar_t name[16384];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 16384;
+    if (RegEnumValueW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (auto value = ReadRawValue(root, key, name)) out[prefix + L"|" + name] = *value;
+  }
+  std::vector<std::wstring> subkeys;
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 16384;
+    if (RegEnumKeyExW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    subkeys.push_back(name);
+  }
+  RegCloseKey(handle);
+  for (const std::wstring& sub : subkeys) SnapshotInto(root, key + L"\\" + sub, prefix + L"\\" + sub, out);
+}
+}  // namespace
+
+std::map<std::wstring, RawValue> SnapshotRegistry(HKEY root, const std::wstring& key) {
+  std::map<std::wstring, RawValue> out;
+  SnapshotInto(root, key, L"", out);
+  return out;
+}
+
+bool MakeVolatileKey(const std::wstring& key) {
+  DeleteKeyTree(HKEY_CURRENT_USER, key);
+  HKEY handle = nullptr;
+  // The levels above stay lasting keys; only the last one is volatile.
+  const std::wstring parent = key.substr(0, key.rfind(L'\\'));
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(handle);
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(handle);
+  // Proof that the platform refuses a lasting child here.
+  HKEY child = nullptr;
+  const LONG result = RegCreateKeyExW(HKEY_CURRENT_USER, (key + L"\\probe").c_str(), 0, nullptr, 0,
+                                      KEY_ALL_ACCESS, nullptr, &child, nullptr);
+  if (result == ERROR_SUCCESS) {
+    RegCloseKey(child);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+template <typename Visit>
+void ForEachProcess(const wchar_t* imageName, Visit visit) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (lstrcmpiW(entry.szExeFile, imageName) == 0) visit(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+}
+}  // namespace
+
+int CountProcesses(const wchar_t* imageName) {
+  int count = 0;
+  ForEachProcess(imageName, [&count](DWORD) { ++count; });
+  return count;
+}
+
+void TerminateProcesses(const wchar_t* imageName) {
+  ForEachProcess(imageName, [](DWORD id) {
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, 5000);
+      CloseHandle(process);
+    }
+  });
+}
+
+std::vector<std::string> ReadLogLines(const std::wstring& path) {
+  std::vector<std::string> lines;
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) return lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = bytes->find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(bytes->substr(start, end - start));
+  }
+  return lines;
+}
+
+}  // namespace gantry::testing

@@ -1,0 +1,58 @@
+// Helpers of the basic client tests: its paths, the expected removal script,
+// the per-user registration as it stands in the registry, client processes.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace gantry::testing {
+
+std::wstring BasicClientFolder();  // ClientFolder() + "Bin"
+std::wstring BasicClientProgram();  // ... + "\Varnel.exe"
+std::wstring BasicClientScript();   // ... + "\RemoveBasicClient.bat"
+// bin\fixtures\basic-client\<name>
+std::wstring BasicClientFixture(const std::wstring& name);
+
+// The removal script's bytes for a folder, written out here on its own.
+std::string ExpectedRemovalScript(const std::wstring& folder);
+// The thread's ANSI code page form of a text.
+std::string ThreadAnsi(const std::wstring& text);
+
+inline constexpr wchar_t kRunOnceKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+inline constexpr wchar_t kComServerMarkKey[] = L"Software\\GantryTest\\TavikClientSystem";
+
+// The four top keys of the per-user registration, under HKEY_CURRENT_USER.
+extern const wchar_t* const kRegistrationTopKeys[4];
+// Deletes the registration, the RunOnce value, the COM server's marks and B.
+void RemoveBasicClientTraces();
+
+// A value as stored: its type and raw bytes.
+struct RawValue {
+  DWORD type = 0;
+  std::string bytes;
+  bool operator==(const RawValue& o) const { return type == o.type && bytes == o.bytes; }
+};
+void PrintTo(const RawValue& value, std::ostream* os);
+std::optional<RawValue> ReadRawValue(HKEY root, const std::wstring& key, const wchar_t* name);
+// REG_SZ bytes of a text with its terminating zero.
+RawValue StringValue(const std::wstring& text);
+// Every key and value below `key`, by "subkey|value name" (keys as "subkey|<key>").
+std::map<std::wstring, RawValue> SnapshotRegistry(HKEY root, const std::wstring& key);
+
+// Makes `key` (below HKEY_CURRENT_USER, deleted first) a volatile key: no
+// lasting key can be created below it, which makes writes there fail.
+bool MakeVolatileKey(const std::wstring& key);
+
+// Processes of this image name (for example "Varnel.exe") that are running.
+int CountProcesses(const wchar_t* imageName);
+void TerminateProcesses(const wchar_t* imageName);
+
+// Lines of a UTF-8 log file written by the test client (none when absent).
+std::vector<std::string> ReadLogLines(const std::wstring& path);
+
+}  // namespace gantry::testing

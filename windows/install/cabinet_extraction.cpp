@@ -1,0 +1,149 @@
+// The cabinet pass: the package's cabinet, saved to the temporary folder by
+// this run, is walked member by member; each member goes where the package's
+// tables put it below the target folder, or is skipped.
+#include <windows.h>
+#include <msiquery.h>
+#include <setupapi.h>
+
+#include <algorithm>
+#include <string>
+
+#include "boundary/core/path_text.h"
+#include "windows/install/core/target_path.h"
+#include "windows/install/package_extraction.h"
+#include "windows/install/package_member_lookup.h"
+#include "windows/shared/wide_text.h"
+
+namespace gantry {
+namespace {
+
+constexpr wchar_t kCabinetName[] = L"Calix.cab";
+
+std::wstring UpperCase(std::wstring_view text) {
+  std::wstring upper(text);
+  if (!upper.empty()) CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  return upper;
+}
+
+bool IsSkipped(const PackageExtraction& extraction, std::u16string_view name) {
+  const std::wstring upperName = UpperCase(AsWide(name));
+  return std::any_of(extraction.skipNames.begin(), extraction.skipNames.end(),
+                     [&upperName](const std::wstring& skip) { return UpperCase(skip) == upperName; });
+}
+
+UINT PlaceMember(PackageExtraction& extraction, FILE_IN_CABINET_INFO_W& member) {
+  const std::u16string cabinetName(AsUtf16(member.NameInCabinet));
+  MemberLookup lookup = LookUpMember(extraction, cabinetName);
+  if (!lookup.found && lookup.name.empty()) {
+    // No File row: the member keeps its cabinet name, in the target folder.
+    extraction.status = kMemberWithoutFileRow;
+    lookup.name = cabinetName;
+    lookup.relativeFolder.clear();
+  }
+  if (IsSkipped(extraction, lookup.name)) return FILEOP_SKIP;
+
+  const MemberTarget target =
+      ComposeMemberTarget(AsUtf16(extraction.targetFolder), lookup.relativeFolder, lookup.name);
+  if (target.outcome != MemberTarget::Outcome::kPlaced) {
+    extraction.status = kMemberNotConfined;
+    return FILEOP_SKIP;
+  }
+  const std::wstring path = ToWide(target.path);
+  if (!CreateDirectoryChain(path.c_str())) {
+    extraction.status = kFolderNotCreated;
+    return FILEOP_SKIP;
+  }
+  // Fits: the composition refuses anything of 260 units or more.
+  std::copy_n(path.c_str(), path.size() + 1, member.FullTargetName);
+  return FILEOP_DOIT;
+}
+
+}  // namespace
+
+UINT CALLBACK OnCabinetNotification(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR) {
+  if (notification != SPFILENOTIFY_FILEINCABINET) return NO_ERROR;
+  auto& extraction = *static_cast<PackageExtraction*>(context);
+  try {
+    return PlaceMember(extraction, *reinterpret_cast<FILE_IN_CABINET_INFO_W*>(param1));
+  } catch (...) {
+    // Out of memory: the member is not placed; nothing may unwind through
+    // the cabinet iterator.
+    extraction.status = kMemberNotConfined;
+    return FILEOP_SKIP;
+  }
+}
+
+bool CreateDirectoryChain(const wchar_t* path) {
+  const std::wstring_view text(path);
+  std::size_t start = 3;  // past a drive prefix such as "C:\"
+  if (text.size() <= start) return true;
+  while (true) {
+    const std::size_t backslash = text.find(L'\\', start);
+    if (backslash == std::wstring_view::npos) return true;
+    start = backslash + 1;
+    const std::wstring level(text.substr(0, start));
+    if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+      return false;
+    }
+    if (start >= text.size()) return true;
+  }
+}
+
+bool PackageExtraction::Extract(const wchar_t* target) {
+  status = kExtractionSucceeded;
+  database.reset();
+  const std::wstring_view targetText(target != nullptr ? target : L"");
+  std::copy_n(kCabinetName, std::size(kCabinetName), cabinetName);
+  // A target that does not fit would be cut into another folder, and an
+  // empty one would place members relative to the current folder.
+  if (targetText.empty() || !FitsWithTerminator(targetText.size(), MAX_PATH)) {
+    targetFolder[0] = L'\0';
+    status = kMemberNotConfined;
+    return false;
+  }
+  std::copy_n(targetText.data(), targetText.size(), targetFolder);
+  targetFolder[targetText.size()] = L'\0';
+
+  wchar_t tempFolder[MAX_PATH] = {};
+  const DWORD tempUnits = GetTempPathW(MAX_PATH, tempFolder);
+  if (tempUnits == 0 || tempUnits >= MAX_PATH) {
+    status = kCabinetNotSaved;
+    return false;
+  }
+  bool saved = false;
+  if (!SaveCabinetStream(tempFolder, &saved)) return false;
+  // Only a cabinet this run wrote is walked: a "Calix.cab" left by an earlier
+  // run belongs to another package.
+  if (!saved) {
+    status = kNoCabinetStream;
+    return false;
+  }
+  const auto cabinetPath = JoinPath(AsUtf16(tempFolder), AsUtf16(cabinetName));
+  if (!cabinetPath) {
+    status = kCabinetNotSaved;
+    return false;
+  }
+  if (MsiOpenDatabaseW(packagePath, MSIDBOPEN_READONLY, database.put()) != ERROR_SUCCESS) {
+    status = kPackageNotOpened;
+    return false;
+  }
+  // A cabinet that cannot be walked installed nothing: not a success.
+  if (!SetupIterateCabinetW(ToWide(*cabinetPath).c_str(), 0, OnCabinetNotification, this)) {
+    status = kCabinetNotReadable;
+  }
+  database.reset();
+  return status == kExtractionSucceeded;
+}
+
+bool Extract(PackageExtraction& extraction, const wchar_t* targetFolder) {
+  return extraction.Extract(targetFolder);
+}
+
+bool Extract(PackageExtraction& extraction) {
+  wchar_t target[MAX_PATH];
+  std::copy_n(extraction.targetFolder, MAX_PATH, target);
+  target[MAX_PATH - 1] = L'\0';
+  return extraction.Extract(target);
+}
+
+}  // namespace gantry
