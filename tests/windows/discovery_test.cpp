@@ -12,18 +12,7 @@
 namespace gantry::testing {
 namespace {
 
-class DiscoveryTest : public GantryTest {
- protected:
-  void SetUp() override {
-    RemoveConnectionFileAssociation();
-    DeleteTree(ClientFolder() + L"Bin");
-  }
-  void TearDown() override {
-    RemoveConnectionFileAssociation();
-    DeleteTree(ClientFolder() + L"Bin");
-    GantryTest::TearDown();
-  }
-};
+using DiscoveryTest = NoClientTest;
 
 TEST_F(DiscoveryTest, UserKuvFolderEndsInABackslashAndIsCreatedWithoutBin) {
   DeleteTree(ClientFolder());

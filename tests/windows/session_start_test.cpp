@@ -15,18 +15,8 @@
 namespace gantry::testing {
 namespace {
 
-class SessionStartTest : public GantryTest {
+class SessionStartTest : public NoClientTest {
  protected:
-  void SetUp() override {
-    RemoveConnectionFileAssociation();
-    DeleteTree(ClientFolder() + L"Bin");
-  }
-  void TearDown() override {
-    RemoveConnectionFileAssociation();
-    DeleteTree(ClientFolder() + L"Bin");
-    GantryTest::TearDown();
-  }
-
   // The command lines the started clients logged; waits for `count` of them.
   std::vector<std::string> LoggedCommandLines(std::size_t count) { return ReadLogLines(logPath_, count, 15000); }
 

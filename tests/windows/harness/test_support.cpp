@@ -72,6 +72,17 @@ bool GantryTest::UnregisterExtensions(jint f) {
   return Library().CallBooleanWithInt(jni.env(), "UnregisterExtensions", f) != JNI_FALSE;
 }
 
+void NoClientTest::SetUp() {
+  RemoveConnectionFileAssociation();
+  DeleteTree(ClientFolder() + L"Bin");
+}
+
+void NoClientTest::TearDown() {
+  RemoveConnectionFileAssociation();
+  DeleteTree(ClientFolder() + L"Bin");
+  GantryTest::TearDown();
+}
+
 std::wstring TestBinDir() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);

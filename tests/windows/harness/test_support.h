@@ -53,6 +53,14 @@ class GantryTest : public ::testing::Test {
   FakeJni jni;
 };
 
+// A GantryTest that starts and ends with no connection-file association and
+// no basic client folder, for tests that set up a client themselves.
+class NoClientTest : public GantryTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
 // Paths.
 std::wstring TestBinDir();  // folder of the test program, Gantry.dll and the test clients
 std::wstring TestClientPath(const std::wstring& variant);  // bin\<variant>.exe
