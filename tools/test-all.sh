@@ -3,7 +3,8 @@
 #   1. the portable core's unit tests on the build machine (ASan, UBSan);
 #   2. the macOS sources built against GNUstep and tested in a JVM;
 #   3. the x86 Gantry.dll: built with its test programs, checked statically;
-#   4. the x64 Gantry.dll: its test programs run under Wine in a fresh prefix.
+#   4. the release zip: packed from both builds, unpacked and checked;
+#   5. the x64 Gantry.dll: its test programs run under Wine in a fresh prefix.
 # Ends non-zero when anything failed.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,7 +17,9 @@ step() {  # step NAME COMMAND...: run, remember a failure, go on
   name=$1; shift
   echo
   echo "==== $name"
+  started=$(date +%s)
   if ! "$@"; then failed="$failed $name"; fi
+  echo "---- $name: $(( $(date +%s) - started )) s"
 }
 build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; }
 
@@ -28,6 +31,7 @@ step "build-win64" build win64
 step "test-host" ctest --preset host
 step "test-gnustep" ctest --preset gnustep
 step "test-win32-static" ctest --preset win32
+step "release-zip" "$here/make-release.sh"
 echo
 echo "x86: Gantry.dll for x86 and its test programs were built, and the DLL's exports,"
 echo "imports and PE header were checked above. Running the x86 tests was not possible"
