@@ -69,6 +69,8 @@ set_property(TARGET Gantry APPEND PROPERTY LINK_DEPENDS "${GANTRY_DEF_FILE}")
 
 add_subdirectory(tools/gantry-cli)
 add_subdirectory(tests/client)
+# The Windows benchmark program (bench/run.sh runs it; not a test).
+add_subdirectory(bench/windows)
 # Test fixtures made at build time (client packages, cabinets, helper DLLs):
 # one folder each under tests/fixtures, with its own CMakeLists.txt.
 file(GLOB _fixture_lists CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/fixtures/*/CMakeLists.txt")

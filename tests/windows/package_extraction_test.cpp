@@ -147,10 +147,14 @@ TEST_F(PackageExtractionTest, ResultAndStatusFollowTheFailureTable) {
 }
 
 TEST_F(PackageExtractionTest, StreamIsCopiedWholeAcrossChunkBoundaries) {
-  for (const wchar_t* package : {L"stream-2048", L"stream-1500"}) {
+  const struct {
+    const wchar_t* package;
+    std::size_t bytes;
+  } cases[] = {{L"stream-131072", 131072}, {L"stream-70000", 70000}, {L"stream-2048", 2048}, {L"stream-1500", 1500}};
+  for (const auto& [package, bytes] : cases) {
     SCOPED_TRACE(Utf8(package));
     const std::string stream = FixtureBytes(std::wstring(package) + L".cab");
-    ASSERT_EQ(stream.size(), std::wstring(package) == L"stream-2048" ? 2048u : 1500u);
+    ASSERT_EQ(stream.size(), bytes);
     const Outcome outcome = Run(PackagePath(package), TargetFor(package));
     EXPECT_TRUE(outcome.result);
     EXPECT_EQ(ReadFileBytes(TemporaryCabinet()), stream);

