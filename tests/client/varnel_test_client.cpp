@@ -41,19 +41,28 @@ DWORD EnvironmentNumber(const wchar_t* name, DWORD fallback) {
   return text.empty() ? fallback : static_cast<DWORD>(std::wcstoul(text.c_str(), nullptr, 10));
 }
 
-void LogLine(const wchar_t* logVariable, const wchar_t* text) {
-  const std::wstring logPath = Environment(logVariable);
-  if (logPath.empty()) return;
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string line(bytes > 0 ? bytes - 1 : 0, '\0');
-  if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, line.data(), bytes, nullptr, nullptr);
-  line += "\n";
-  HANDLE file = CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+// Appends one line. Many clients started at once may log to the same file,
+// and under Wine appends from several processes can overwrite each other, so
+// the file is opened exclusively; while another holds it, the open is retried.
+void AppendLine(const std::wstring& path, const std::string& line) {
+  if (path.empty()) return;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 2000; ++attempt) {
+    file = CreateFileW(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION) break;
+    Sleep(5);
+  }
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD written = 0;
   WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   CloseHandle(file);
+}
+
+void LogLine(const wchar_t* logVariable, const wchar_t* text) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string line(bytes > 0 ? bytes - 1 : 0, '\0');
+  if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, line.data(), bytes, nullptr, nullptr);
+  AppendLine(Environment(logVariable), line + "\n");
 }
 
 void LogCommandLine() {
@@ -92,16 +101,6 @@ struct ClientWindowAnswers {
 std::vector<ClientWindowAnswers> windowAnswers;
 std::wstring messageLogPath;
 UINT sessionControlMessage = 0;
-
-void AppendLine(const std::wstring& path, const std::string& line) {
-  if (path.empty()) return;
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  CloseHandle(file);
-}
 
 LRESULT CALLBACK ClientWindowProcedure(HWND window, UINT message, WPARAM code, LPARAM parameter) {
   if (message != sessionControlMessage || sessionControlMessage == 0) {

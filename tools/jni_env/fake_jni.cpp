@@ -162,9 +162,18 @@ std::size_t FakeJni::OutstandingBuffers() const {
   return state_->outstanding.size();
 }
 
-int FakeJni::GetCount() const { return state_->gets; }
-int FakeJni::ReleaseCount() const { return state_->releases; }
-int FakeJni::NewCount() const { return state_->news; }
+int FakeJni::GetCount() const {
+  Locked locked(state_.get());
+  return state_->gets;
+}
+int FakeJni::ReleaseCount() const {
+  Locked locked(state_.get());
+  return state_->releases;
+}
+int FakeJni::NewCount() const {
+  Locked locked(state_.get());
+  return state_->news;
+}
 
 std::string JvmModifiedUtf8(std::u16string_view text) {
   std::string out;

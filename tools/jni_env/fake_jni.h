@@ -8,6 +8,8 @@
 // out their modified UTF-8 form and NewStringUTF reads that form strictly.
 // Every misuse is recorded: a non-null is-copy pointer, a buffer released
 // twice, with the wrong string or never, malformed bytes given to NewStringUTF.
+// One environment may be used from several threads at once: its records and
+// counts are kept under a lock.
 #pragma once
 
 #include <jni.h>

@@ -166,6 +166,14 @@ int CountProcesses(const wchar_t* imageName) {
   return count;
 }
 
+bool WaitForNoProcess(const wchar_t* imageName, DWORD timeoutMs) {
+  for (DWORD waited = 0;; waited += 50) {
+    if (CountProcesses(imageName) == 0) return true;
+    if (waited >= timeoutMs) return false;
+    Sleep(50);
+  }
+}
+
 void TerminateProcesses(const wchar_t* imageName) {
   ForEachProcess(imageName, [](DWORD id) {
     if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {

@@ -50,6 +50,8 @@ bool MakeVolatileKey(const std::wstring& key);
 
 // Processes of this image name (for example "Varnel.exe") that are running.
 int CountProcesses(const wchar_t* imageName);
+// Waits up to `timeoutMs` for none of them to be running; false when some still are.
+bool WaitForNoProcess(const wchar_t* imageName, DWORD timeoutMs);
 void TerminateProcesses(const wchar_t* imageName);
 
 // Lines of a UTF-8 log file written by the test client (none when absent).
