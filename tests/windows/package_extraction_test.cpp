@@ -12,6 +12,7 @@
 
 #include "tests/windows/harness/test_support.h"
 #include "windows/install/package_extraction.h"
+#include "windows/shared/unique_resource.h"
 
 namespace gantry::testing {
 namespace {
@@ -160,6 +161,64 @@ TEST_F(PackageExtractionTest, StreamIsCopiedWholeAcrossChunkBoundaries) {
     EXPECT_EQ(ReadFileBytes(TemporaryCabinet()), stream);
     // The cabinet was whole: its one member came out.
     EXPECT_TRUE(PathExists(TargetFor(package) + L"\\chunk.bin"));
+  }
+}
+
+// Java threads (or two launchers) may install at the same moment. Every run
+// saves its cabinet to the same "Calix.cab" in the temporary folder, so runs
+// of two different packages side by side must not walk each other's cabinet.
+struct SideBySideRun {
+  std::wstring package;
+  std::wstring target;
+  std::map<std::wstring, std::string> expected;
+  int runs = 0;
+  int succeeded = 0;
+  int placedExactly = 0;
+  unsigned handlesLeftOpen = 0;
+  std::vector<int> failureStatuses;
+};
+
+DWORD WINAPI RunSideBySide(void* context) {
+  auto& run = *static_cast<SideBySideRun*>(context);
+  for (int i = 0; i < 6; ++i) {
+    DeleteTree(run.target);
+    ++run.runs;
+    PackageExtraction extraction;
+    extraction.SetPackagePath(run.package);
+    extraction.skipNames = kBasicClientSkipNames;
+    if (Extract(extraction, run.target.c_str())) {
+      ++run.succeeded;
+    } else {
+      run.failureStatuses.push_back(extraction.status);
+    }
+    if (SnapshotTree(run.target) == run.expected) ++run.placedExactly;
+    run.handlesLeftOpen += MsiCloseAllHandles();
+  }
+  return 0;
+}
+
+TEST_F(PackageExtractionTest, RunsSideBySideEachPlaceTheirOwnPackage) {
+  const std::wstring packages[] = {PackagePath(L"normal"), PackagePath(L"stream-131072")};
+  std::vector<SideBySideRun> runs(4);
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    runs[i].package = packages[i % 2];
+    runs[i].target = TargetFor(L"side-by-side-" + std::to_wstring(i));
+    // What one run alone places.
+    const std::wstring alone = TargetFor(L"alone-" + std::to_wstring(i % 2));
+    if (!PathExists(alone)) ASSERT_TRUE(Run(runs[i].package, alone).result);
+    runs[i].expected = SnapshotTree(alone);
+  }
+  std::vector<UniqueHandle> threads;
+  for (auto& run : runs) {
+    threads.emplace_back(CreateThread(nullptr, 0, RunSideBySide, &run, 0, nullptr));
+    ASSERT_TRUE(threads.back());
+  }
+  for (const auto& thread : threads) ASSERT_EQ(WaitForSingleObject(thread.get(), 120000), WAIT_OBJECT_0);
+  for (const auto& run : runs) {
+    SCOPED_TRACE(Utf8(run.target));
+    EXPECT_EQ(run.succeeded, run.runs) << "failure statuses: " << ::testing::PrintToString(run.failureStatuses);
+    EXPECT_EQ(run.placedExactly, run.runs);
+    EXPECT_EQ(run.handlesLeftOpen, 0u);
   }
 }
 

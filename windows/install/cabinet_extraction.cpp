@@ -12,12 +12,38 @@
 #include "windows/install/core/target_path.h"
 #include "windows/install/package_extraction.h"
 #include "windows/install/package_member_lookup.h"
+#include "windows/shared/unique_resource.h"
 #include "windows/shared/wide_text.h"
 
 namespace gantry {
 namespace {
 
 constexpr wchar_t kCabinetName[] = L"Calix.cab";
+
+// Every run saves its cabinet as the same file in the user's temporary
+// folder. Runs in other threads, or in other processes of the logon session,
+// take turns from the save to the end of the walk, so no run walks a cabinet
+// that another run is still writing, or installs another package's members.
+class TemporaryCabinetTurn {
+ public:
+  TemporaryCabinetTurn() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Gantry.TemporaryCabinet")) {
+    // Without the mutex (it could not be made or opened) the run goes on
+    // alone, as a run always did.
+    if (!mutex_) return;
+    const DWORD waited = WaitForSingleObject(mutex_.get(), INFINITE);
+    // An owner that ended without releasing leaves the cabinet to be rewritten anyway.
+    owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+  }
+  ~TemporaryCabinetTurn() {
+    if (owned_) ReleaseMutex(mutex_.get());
+  }
+  TemporaryCabinetTurn(const TemporaryCabinetTurn&) = delete;
+  TemporaryCabinetTurn& operator=(const TemporaryCabinetTurn&) = delete;
+
+ private:
+  UniqueHandle mutex_;
+  bool owned_ = false;
+};
 
 std::wstring UpperCase(std::wstring_view text) {
   std::wstring upper(text);
@@ -110,6 +136,7 @@ bool PackageExtraction::Extract(const wchar_t* target) {
     status = kCabinetNotSaved;
     return false;
   }
+  const TemporaryCabinetTurn turn;
   bool saved = false;
   if (!SaveCabinetStream(tempFolder, &saved)) return false;
   // Only a cabinet this run wrote is walked: a "Calix.cab" left by an earlier
