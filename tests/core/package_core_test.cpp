@@ -115,6 +115,9 @@ TEST(TargetPath, RefusesEveryPieceThatLeavesTheTarget) {
       {u"", u"con.txt", MemberTarget::Outcome::kNotConfined},
       {u"", u"Com1 ", MemberTarget::Outcome::kNotConfined},
       {u"", u"COM10", MemberTarget::Outcome::kPlaced},
+      {u"", u"COM\u00B2.txt", MemberTarget::Outcome::kNotConfined},  // superscript digits name the ports too
+      {u"Lpt\u00B9", u"x.txt", MemberTarget::Outcome::kNotConfined},
+      {u"", u"COM\u2074", MemberTarget::Outcome::kPlaced},
       {u"", u"CONSOLE.txt", MemberTarget::Outcome::kPlaced},
       {u"", u"tab\tname", MemberTarget::Outcome::kNotConfined},
       {u"a\\\\b", u"x.txt", MemberTarget::Outcome::kNotConfined},

@@ -57,6 +57,29 @@ TEST(RemovalScriptText, ShapeHoldsForEveryFolder) {
   }
 }
 
+// The interpreter expands %...% inside quotes too and drops a lone %: written
+// as it is, the first folder would make rmdir delete C:\Users\ac\Bin.
+TEST(RemovalScriptText, PercentSignsInTheFolderReachTheInterpreterAsTheyAre) {
+  const struct {
+    std::string folder;
+    std::string spelled;
+  } cases[] = {
+      {"C:\\Users\\a%b\\x%c\\Bin", "C:\\Users\\a%%b\\x%%c\\Bin"},
+      {"C:\\Users\\%PATH%\\Bin", "C:\\Users\\%%PATH%%\\Bin"},
+      {"C:\\Users\\100%\\Bin", "C:\\Users\\100%%\\Bin"},
+      {"C:\\Users\\%%\\Bin", "C:\\Users\\%%%%\\Bin"},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.folder);
+    const std::vector<std::string> lines = SplitCrLf(RemovalScriptText(row.folder));
+    ASSERT_EQ(lines.size(), 12u);
+    EXPECT_EQ(lines[10], "start /wait regsvr32 /u /s \"" + row.spelled + "\\TavikClientSystem.dll\"");
+    EXPECT_EQ(lines[11], "rmdir /S /Q \"" + row.spelled + "\"");
+    EXPECT_EQ(lines[1], "echo Windows Registry Editor Version 5.00> \"%TEMP%\\tempreg.reg\"")
+        << "the script's own %TEMP% stays one variable";
+  }
+}
+
 TEST(RunOnceCommand, QuotesTheScriptPath) {
   EXPECT_EQ(RunOnceCommand(u"C:\\Users\\Test User\\KuvClient\\Bin\\RemoveBasicClient.bat"),
             u"\"C:\\Users\\Test User\\KuvClient\\Bin\\RemoveBasicClient.bat\"");

@@ -44,6 +44,12 @@ TEST(ConnectionFileName, OnlyNamesBelowTheTemporaryFolderAreConfined) {
       {u"AUX .txt", false},
       {u"lpt9", false},
       {u"COM1.x.y", false},
+      {u"COM\u00B9", false},  // superscript digits name the ports too
+      {u"lpt\u00B3.kuva", false},
+      {u"uL\\Lpt\u00B3\\lpt)\\lKnne", false},  // found by the fuzzer
+      {u"COM\u2074", true},   // a superscript four is no port
+      {u"CONOUT$", false},
+      {u"sub\\conin$.kuva", false},
       {std::u16string(u"a\0b", 3), false},
   };
   for (const auto& [name, confined] : rows) {

@@ -8,9 +8,23 @@ namespace {
 constexpr std::string_view kCreateRegFile = "> \"%TEMP%\\tempreg.reg\"\r\n";
 constexpr std::string_view kAppendRegFile = ">> \"%TEMP%\\tempreg.reg\"\r\n";
 
+// The folder as the batch file must spell it. The interpreter expands %name%
+// even inside quotes and drops a lone %, so "C:\Users\a%b\x%c" would reach
+// rmdir as "C:\Users\ac", another folder; "%%" in a batch file is one %.
+std::string BatchLiteral(std::string_view text) {
+  std::string literal;
+  literal.reserve(text.size());
+  for (const char unit : text) {
+    if (unit == '%') literal.push_back('%');
+    literal.push_back(unit);
+  }
+  return literal;
+}
+
 }  // namespace
 
-std::string RemovalScriptText(std::string_view folder) {
+std::string RemovalScriptText(std::string_view folderAnsi) {
+  const std::string folder = BatchLiteral(folderAnsi);
   std::string text;
   text += "cd \\\r\n";
   text.append("echo Windows Registry Editor Version 5.00").append(kCreateRegFile);

@@ -18,7 +18,8 @@ inline constexpr char16_t kClientComServerName[] = u"TavikClientSystem.dll";
 // nothing after the last: no terminating zero, which a command interpreter
 // may read as one more (never ending) line. Every path is quoted and no blank
 // stands before a redirection, so a profile folder with a blank in it works
-// and the temporary .reg file's lines carry no trailing blank.
+// and the temporary .reg file's lines carry no trailing blank. The folder's
+// percent signs are doubled, so the interpreter reads the folder as it is.
 std::string RemovalScriptText(std::string_view basicClientFolderAnsi);
 
 // The RunOnce data for the script: its path in double quotes, because Windows

@@ -17,6 +17,12 @@ bool EqualsAsciiIgnoringCase(std::u16string_view left, std::u16string_view right
   return true;
 }
 
+// Windows also counts the superscript one, two and three as port digits:
+// "COM\u00B9" opens COM1.
+bool IsDevicePortDigit(char16_t unit) {
+  return (unit >= u'1' && unit <= u'9') || unit == u'\u00B9' || unit == u'\u00B2' || unit == u'\u00B3';
+}
+
 // "CON", "nul.txt", "COM1 ": the system opens the device, not a file.
 bool IsDeviceName(std::u16string_view name) {
   std::u16string_view base = name.substr(0, name.find(u'.'));
@@ -26,7 +32,7 @@ bool IsDeviceName(std::u16string_view name) {
   for (auto device : kFixed) {
     if (EqualsAsciiIgnoringCase(base, device)) return true;
   }
-  if (base.size() == 4 && base[3] >= u'1' && base[3] <= u'9' &&
+  if (base.size() == 4 && IsDevicePortDigit(base[3]) &&
       (EqualsAsciiIgnoringCase(base.substr(0, 3), u"COM") ||
        EqualsAsciiIgnoringCase(base.substr(0, 3), u"LPT"))) {
     return true;

@@ -26,18 +26,21 @@ bool ClimbsOut(std::u16string_view component) {
   return dots >= 2;
 }
 
-// "CON", "nul.txt", "COM1 .kuva": Win32 opens the device, not a file in the folder.
+// "CON", "nul.txt", "COM1 .kuva", "CONOUT$": Win32 opens the device, not a file in the folder.
 bool IsReservedDeviceName(std::u16string_view component) {
   std::u16string_view stem = component.substr(0, component.find(u'.'));
   while (!stem.empty() && stem.back() == u' ') stem.remove_suffix(1);
   std::u16string upper;
   for (const char16_t unit : stem) upper.push_back(AsciiUpper(unit));
-  static constexpr std::array<std::u16string_view, 4> kPlain = {u"CON", u"PRN", u"AUX", u"NUL"};
+  static constexpr std::array<std::u16string_view, 6> kPlain = {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$",
+                                                                  u"CONOUT$"};
   for (const std::u16string_view device : kPlain) {
     if (upper == device) return true;
   }
   if (upper.size() == 4 && (upper.compare(0, 3, u"COM") == 0 || upper.compare(0, 3, u"LPT") == 0)) {
-    return upper[3] >= u'1' && upper[3] <= u'9';
+    // Windows also counts the superscript one, two and three as port digits.
+    return (upper[3] >= u'1' && upper[3] <= u'9') || upper[3] == u'\u00B9' || upper[3] == u'\u00B2' ||
+           upper[3] == u'\u00B3';
   }
   return false;
 }
