@@ -1,6 +1,7 @@
 #!/bin/sh
 # Every test of the project, from a clean checkout on Debian 12 (as root):
-#   1. the portable core's unit tests on the build machine (ASan, UBSan);
+#   1. the portable core's unit tests on the build machine (ASan, UBSan), and
+#      its fuzzers, about 20 s each from the committed seeds;
 #   2. the macOS sources built against GNUstep and tested in a JVM;
 #   3. the x86 Gantry.dll: built with its test programs, checked statically;
 #   4. the release zip: packed from both builds, unpacked and checked;
@@ -29,6 +30,7 @@ step "build-win32" build win32
 step "build-win64" build win64
 
 step "test-host" ctest --preset host
+step "fuzz-smoke" "$here/fuzz.sh" --smoke
 step "test-gnustep" ctest --preset gnustep
 step "test-win32-static" ctest --preset win32
 step "release-zip" "$here/make-release.sh"
