@@ -76,8 +76,17 @@ std::string CodeLocation(const void* address) {
 // The code addresses of a thread's stack, innermost first, by unwinding
 // `context` with the modules' unwind tables (a frame without them ends the
 // walk after its return address).
+#ifdef _WIN64
+#define GANTRY_PC Rip
+#define GANTRY_SP Rsp
+#else
+#define GANTRY_PC Eip
+#define GANTRY_SP Esp
+#endif
+
 std::string StackText(CONTEXT context) {
-  std::string text = CodeLocation(reinterpret_cast<const void*>(context.Rip));
+  std::string text = CodeLocation(reinterpret_cast<const void*>(context.GANTRY_PC));
+#ifdef _WIN64
   for (int depth = 0; depth < 24; ++depth) {
     DWORD64 imageBase = 0;
     PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context.Rip, &imageBase, nullptr);
@@ -94,6 +103,7 @@ std::string StackText(CONTEXT context) {
     if (context.Rip == 0) break;
     text += " < " + CodeLocation(reinterpret_cast<const void*>(context.Rip));
   }
+#endif  // x86 has no unwind tables to walk: the innermost frame only
   return text;
 }
 
@@ -105,11 +115,11 @@ LONG WINAPI ExitWithExceptionCode(EXCEPTION_POINTERS* exception) {
   CONTEXT context = *exception->ContextRecord;
   HMODULE module = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<const char*>(context.Rip), &module) ||
-      context.Rip < 0x10000) {
+                          reinterpret_cast<const char*>(context.GANTRY_PC), &module) ||
+      context.GANTRY_PC < 0x10000) {
     // A call through a bad pointer: the caller's return address is on top.
-    context.Rip = *reinterpret_cast<DWORD64*>(context.Rsp);
-    context.Rsp += 8;
+    context.GANTRY_PC = *reinterpret_cast<const DWORD_PTR*>(context.GANTRY_SP);
+    context.GANTRY_SP += sizeof(DWORD_PTR);
   }
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(record.ExceptionCode));
