@@ -294,28 +294,6 @@ TEST_F(PackageExtractionTest, OtherNotificationsAreAnsweredWithZero) {
   EXPECT_EQ(extraction.status, 0);
 }
 
-// Every file and folder of drive_c, without following links, with what shows
-// a write: size, last write time and attributes.
-using DriveState = std::map<std::wstring, std::wstring>;
-void WalkDrive(const std::wstring& folder, DriveState& state) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring path = folder + L"\\" + name;
-    const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    state[path] = isFolder ? L"<dir>"
-                           : std::to_wstring(found.nFileSizeLow) + L" " +
-                                 std::to_wstring(found.ftLastWriteTime.dwLowDateTime) + L" " +
-                                 std::to_wstring(found.dwFileAttributes);
-    if (isFolder && !isLink) WalkDrive(path, state);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-}
-
 bool IsBelow(const std::wstring& path, const std::wstring& folder) {
   return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(),
                         static_cast<int>(std::min(path.size(), folder.size() + 1)), (folder + L"\\").c_str(),

@@ -199,6 +199,25 @@ std::map<std::wstring, std::string> SnapshotTree(const std::wstring& root) {
   return out;
 }
 
+void WalkDrive(const std::wstring& folder, DriveState& state) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    state[path] = isFolder ? L"<dir>"
+                           : std::to_wstring(found.nFileSizeLow) + L" " +
+                                 std::to_wstring(found.ftLastWriteTime.dwLowDateTime) + L" " +
+                                 std::to_wstring(found.dwFileAttributes);
+    if (isFolder && !isLink) WalkDrive(path, state);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
 ScratchFolder::ScratchFolder(const std::wstring& hint) {
   static LONG counter = 0;
   const LONG n = InterlockedIncrement(&counter);

@@ -82,6 +82,11 @@ void DeleteTree(const std::wstring& path);  // file or folder, recursively; abse
 bool CreateFolders(const std::wstring& path);  // every missing level
 // Every file below `root` by path relative to it, with its bytes (folders as "<dir>").
 std::map<std::wstring, std::string> SnapshotTree(const std::wstring& root);
+// Every file and folder below `folder` (such as "C:"), without following
+// links, by full path, with what shows a write: size, last write time and
+// attributes ("<dir>" for a folder).
+using DriveState = std::map<std::wstring, std::wstring>;
+void WalkDrive(const std::wstring& folder, DriveState& state);
 
 // A fresh folder below the temporary folder, removed with its content.
 class ScratchFolder {
