@@ -1,13 +1,42 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 
+#include "windows/install/core/cabinet_header.h"
 #include "windows/install/core/package_text.h"
 #include "windows/install/core/target_path.h"
 
 namespace gantry {
 namespace {
+
+// A fixed cabinet header with the given folder and member counts.
+std::string CabinetHeader(std::uint16_t folders, std::uint16_t members) {
+  std::string header(kCabinetHeaderBytes, '\0');
+  header.replace(0, 4, "MSCF");
+  header[25] = 1;  // version 1.3
+  header[24] = 3;
+  header[26] = static_cast<char>(folders & 0xFF);
+  header[27] = static_cast<char>(folders >> 8);
+  header[28] = static_cast<char>(members & 0xFF);
+  header[29] = static_cast<char>(members >> 8);
+  return header;
+}
+
+TEST(CabinetHeader, MembersNeedAFolderAndTheHeaderMustBeWhole) {
+  EXPECT_TRUE(IsWalkableCabinetHeader(CabinetHeader(1, 7)));
+  EXPECT_TRUE(IsWalkableCabinetHeader(CabinetHeader(0x0100, 0x0100)));  // counts are little-endian
+  EXPECT_TRUE(IsWalkableCabinetHeader(CabinetHeader(0, 0)));            // nothing listed, nothing to read
+  EXPECT_TRUE(IsWalkableCabinetHeader(CabinetHeader(1, 1) + "more of the cabinet"));
+  EXPECT_FALSE(IsWalkableCabinetHeader(CabinetHeader(0, 1)));
+  EXPECT_FALSE(IsWalkableCabinetHeader(CabinetHeader(0, 0xFFFF)));
+  EXPECT_FALSE(IsWalkableCabinetHeader(CabinetHeader(1, 1).substr(0, kCabinetHeaderBytes - 1)));
+  EXPECT_FALSE(IsWalkableCabinetHeader(""));
+  std::string wrongSignature = CabinetHeader(1, 1);
+  wrongSignature[0] = 'N';
+  EXPECT_FALSE(IsWalkableCabinetHeader(wrongSignature));
+}
 
 TEST(LongFileName, KeepsTheTextAfterTheFirstBar) {
   EXPECT_EQ(LongFileName(u"VARNEL.EXE|Varnel.exe"), u"Varnel.exe");

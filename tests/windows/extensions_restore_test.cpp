@@ -32,7 +32,7 @@ std::string Utf16Bytes(const std::wstring& text, bool terminated = true) {
   if (terminated) bytes.append(2, '\0');
   return bytes;
 }
-Entry Key(const std::wstring& key) { return {key, std::nullopt}; }
+Entry Key(const std::wstring& key) { return {key, std::nullopt, REG_NONE, {}}; }
 Entry Sz(const std::wstring& key, const std::wstring& name, const std::wstring& text) {
   return {key, name, REG_SZ, Utf16Bytes(text)};
 }

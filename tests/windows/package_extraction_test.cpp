@@ -125,6 +125,8 @@ TEST_F(PackageExtractionTest, ResultAndStatusFollowTheFailureTable) {
       {L"truncated", false, kPackageNotOpened, false},
       {L"does-not-exist", false, kPackageNotOpened, false},
       {L"long-names", false, kMemberNotConfined, true},
+      // Saved, but never handed to the cabinet reader (Wine's faults on it).
+      {L"no-folder-cabinet", false, kCabinetNotReadable, true},
   };
   for (const FailureCase& row : cases) {
     SCOPED_TRACE(Utf8(row.package));
@@ -205,7 +207,9 @@ TEST_F(PackageExtractionTest, RunsSideBySideEachPlaceTheirOwnPackage) {
     runs[i].target = TargetFor(L"side-by-side-" + std::to_wstring(i));
     // What one run alone places.
     const std::wstring alone = TargetFor(L"alone-" + std::to_wstring(i % 2));
-    if (!PathExists(alone)) ASSERT_TRUE(Run(runs[i].package, alone).result);
+    if (!PathExists(alone)) {
+      ASSERT_TRUE(Run(runs[i].package, alone).result);
+    }
     runs[i].expected = SnapshotTree(alone);
   }
   std::vector<UniqueHandle> threads;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "boundary/core/path_text.h"
+#include "windows/install/core/cabinet_header.h"
 #include "windows/install/core/target_path.h"
 #include "windows/install/package_extraction.h"
 #include "windows/install/package_member_lookup.h"
@@ -44,6 +45,18 @@ class TemporaryCabinetTurn {
   UniqueHandle mutex_;
   bool owned_ = false;
 };
+
+// The first bytes of the saved cabinet pass the header check before the
+// platform's reader sees the file.
+bool HasWalkableHeader(const std::wstring& cabinetPath) {
+  const UniqueFile file(CreateFileW(cabinetPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  char header[kCabinetHeaderBytes] = {};
+  DWORD count = 0;
+  if (!ReadFile(file.get(), header, sizeof header, &count, nullptr)) return false;
+  return IsWalkableCabinetHeader(std::string_view(header, count));
+}
 
 std::wstring UpperCase(std::wstring_view text) {
   std::wstring upper(text);
@@ -148,6 +161,10 @@ bool PackageExtraction::Extract(const wchar_t* target) {
   const auto cabinetPath = JoinPath(AsUtf16(tempFolder), AsUtf16(cabinetName));
   if (!cabinetPath) {
     status = kCabinetNotSaved;
+    return false;
+  }
+  if (!HasWalkableHeader(ToWide(*cabinetPath))) {
+    status = kCabinetNotReadable;
     return false;
   }
   if (MsiOpenDatabaseW(packagePath, MSIDBOPEN_READONLY, database.put()) != ERROR_SUCCESS) {

@@ -14,6 +14,6 @@ inline constexpr int kMemberWithoutFileRow = 6;
 inline constexpr int kMemberNotConfined = 7;      // its path would leave the target folder or not fit
 inline constexpr int kFolderNotCreated = 8;
 inline constexpr int kNoCabinetStream = 9;        // the package carries no "Calix.cab"
-inline constexpr int kCabinetNotReadable = 10;    // the cabinet iterator could not walk it
+inline constexpr int kCabinetNotReadable = 10;    // the cabinet could not be walked (bad header, or the iterator failed)
 
 }  // namespace gantry
