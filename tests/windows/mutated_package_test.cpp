@@ -257,8 +257,11 @@ bool IsFaultInWineInstallerCode(const std::string& stack) {
   auto inner = std::find_if(frames.begin(), library,
                             [](const std::string& frame) { return frame.find('+') != std::string::npos; });
   if (inner != frames.begin() && (inner == library || !ModuleIsOneOf(*inner, kUnixCallers, 2))) return false;
+  // Past the first named frame, a bare address is what the unwinder made of a
+  // Wine frame without unwind data (seen in ole32's endless FAT walk); the
+  // library's own frames are always named, so it cannot hide there.
   return std::all_of(inner, library, [](const std::string& frame) {
-    return ModuleIsOneOf(frame, kWineModules, std::size(kWineModules));
+    return frame.find('+') == std::string::npos || ModuleIsOneOf(frame, kWineModules, std::size(kWineModules));
   });
 }
 
@@ -463,6 +466,10 @@ TEST(WineFaultClassification, OnlyFaultsInsideAnInstallerOrCabinetCallCount) {
       {"ntdll.dll+0xE724 < kernelbase.dll+0x20592 < ole32.dll+0x1C96D < msi.dll+0x67F5A < Gantry.dll+0x817E", true},
       {"cabinet.dll+0xB008 < SETUPAPI.dll+0x30F33 < Gantry.dll+0x65C4", true},
       {"00007faae9d14bbf < kernelbase.dll+0x20592 < ole32.dll+0x1C96D < msi.dll+0x67F5A < Gantry.dll+0x817E", true},
+      {"ole32.dll+0xA87AA < 0000000000001048 < 0000000000373040 < ole32.dll+0x40DBE < msi.dll+0x67F5A < "
+       "Gantry.dll+0x8D18",
+       true},  // ole32 caught looping, unwound through frames it has no data for
+      {"msi.dll+0x2E450 < 0000000000373040 < user32.dll+0x100 < msi.dll+0x10 < Gantry.dll+0x1", false},
       {"00007faae9d14bbf < Gantry.dll+0x817E", false},
       {"00007faae9d14bbf < msi.dll+0x67F5A < Gantry.dll+0x817E", false},  // Unix code not reached through ntdll
       {"Gantry.dll+0x65C4 < Gantry.dll+0x4022", false},                        // in the library itself
