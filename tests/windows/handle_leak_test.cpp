@@ -190,7 +190,15 @@ TEST_F(HandleLeakTest, SessionStart) {
   const std::wstring file = TempFolder() + L"gantry-handles.kuva";
   // A client process created and its handles given back, a file written.
   ExpectNoHandleLeft("StartSession, client started", [&] {
-    return StartSession(Str(u"[connection]\r\n"), Str(u"gantry-handles.kuva"));
+    DeleteTree(file);
+    const bool started = StartSession(Str(u"[connection]\r\n"), Str(u"gantry-handles.kuva"));
+    // Seen once in a full run under Wine and not again: tell a failed start
+    // from a failed write when it happens.
+    if (!started) {
+      std::printf("[ note     ] StartSession gave false; the connection file %s\n",
+                  PathExists(file) ? "was written, so the client did not start" : "was not written");
+    }
+    return started;
   }, /*installation=*/false, kProcessCalls);
   EXPECT_EQ(ReadFileBytes(file), std::optional<std::string>("[connection]\r\n"));
   ExpectNoHandleLeft("StartSession, name refused", [&] { return !StartSession(Str(u"x"), Str(u"..\\x.kuva")); });
