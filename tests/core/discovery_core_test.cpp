@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "boundary/core/path_text.h"
+#include "windows/shared/core/path_text.h"
 #include "windows/discovery/core/association_command.h"
 #include "windows/discovery/core/version_text.h"
 

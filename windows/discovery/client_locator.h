@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "boundary/core/path_text.h"
+#include "windows/shared/core/path_text.h"
 
 namespace gantry {
 

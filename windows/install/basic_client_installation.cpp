@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "boundary/core/path_text.h"
+#include "windows/shared/core/path_text.h"
 #include "windows/discovery/version_reader.h"
 #include "windows/install/basic_client_launch.h"
 #include "windows/install/basic_client_paths.h"

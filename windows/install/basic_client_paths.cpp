@@ -1,6 +1,6 @@
 #include "windows/install/basic_client_paths.h"
 
-#include "boundary/core/path_text.h"
+#include "windows/shared/core/path_text.h"
 #include "windows/discovery/client_locator.h"
 #include "windows/install/core/removal_script.h"
 #include "windows/shared/wide_text.h"

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <string>
 
-#include "boundary/core/path_text.h"
+#include "windows/shared/core/path_text.h"
 #include "windows/install/core/cabinet_header.h"
 #include "windows/install/core/target_path.h"
 #include "windows/install/package_extraction.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "boundary/core/path_text.h"
+#include "windows/shared/core/path_text.h"
 #include "windows/install/core/package_text.h"
 #include "windows/install/package_member_lookup.h"
 #include "windows/shared/wide_text.h"

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "boundary/core/path_text.h"
+#include "windows/shared/core/path_text.h"
 
 namespace gantry {
 namespace {
