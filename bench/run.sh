@@ -1,16 +1,28 @@
 #!/bin/sh
-# The Windows installation and session benchmark under Wine: builds the x64
-# tree when needed, generates the benchmark package (300 files, about 30 MB,
-# the same every time) and runs gantry-bench.exe in a fresh prefix, which
-# prints its table. Not part of the test command.
+# The Windows installation and session benchmark under Wine: builds the tree
+# when needed, generates the benchmark package (300 files, about 30 MB, the
+# same every time) and runs gantry-bench.exe in a fresh prefix, which prints
+# its table. Not part of the test command.
 #
-#   bench/run.sh [gantry-bench options: --runs N --calls N --no-fresh-hang --no-phases]
+#   bench/run.sh [--x86] [gantry-bench options: --runs N --calls N --no-fresh-hang --no-phases]
+#
+# --x86 times the x86 build (build/win32) in a 64-bit prefix with its 32-bit
+# side, as a 32-bit JVM on 64-bit Windows; only where 32-bit code runs.
 set -eu
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-build="$source_dir/build/win64"
+preset=win64
+if [ "${1:-}" = --x86 ]; then
+  shift
+  if ! "$source_dir/tools/probe-32bit.sh"; then
+    echo "this machine cannot execute 32-bit code: the x86 build cannot be timed here" >&2
+    exit 2
+  fi
+  preset=win32
+fi
+build="$source_dir/build/$preset"
 cd "$source_dir"
-[ -f "$build/build.ninja" ] || nice cmake --preset win64 >/dev/null
-nice cmake --build --preset win64 --target gantry-bench >/dev/null
+[ -f "$build/build.ninja" ] || nice cmake --preset $preset >/dev/null
+nice cmake --build --preset $preset --target gantry-bench >/dev/null
 
 package_dir="$build/bench/package"
 if [ ! -f "$package_dir/manifest.txt" ] || [ "$source_dir/bench/windows/make_bench_package.py" -nt "$package_dir/manifest.txt" ]; then

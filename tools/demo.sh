@@ -3,11 +3,14 @@
 # tools/demo.d/*.sh (run in name order, sourced by this shell) calls native
 # methods through gantry-cli and prints what it did as a table.
 #
-#   tools/demo.sh [BUILD_DIR]     (default: build/win64)
+#   tools/demo.sh [BUILD_DIR [STEP...]]   (default: build/win64, every step)
+#
+# STEP is the number a step's file starts with ("10" for 10-discovery.sh).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 build=$(cd "${1:-$root/build/win64}" && pwd)
+if [ $# -gt 0 ]; then shift; fi
 bin="$build/bin"
 export GANTRY_WINE_ROOT="$build/demo-wine"
 export GANTRY_WINE_PREFIX=demo
@@ -25,8 +28,12 @@ row() { printf '%-58s %s\n' "$1" "$2"; }
 # show METHOD ARG...: call and print one row
 show() { row "$*" "$(cli "$@")"; }
 
-echo "Gantry.dll demonstration under Wine ($(wine --version 2>/dev/null)), prefix $GANTRY_WINE_ROOT/$GANTRY_WINE_PREFIX"
+echo "Gantry.dll ($(basename "$build")) demonstration under Wine ($(wine --version 2>/dev/null)), prefix $GANTRY_WINE_ROOT/$GANTRY_WINE_PREFIX"
 for step in "$here"/demo.d/*.sh; do
+  if [ $# -gt 0 ]; then
+    number=$(basename "$step" | cut -d- -f1)
+    case " $* " in *" $number "*) ;; *) continue ;; esac
+  fi
   . "$step"
 done
 "$root/tools/wine/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true

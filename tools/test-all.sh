@@ -5,7 +5,10 @@
 #   2. the macOS sources built against GNUstep and tested in a JVM;
 #   3. the x86 Gantry.dll: built with its test programs, checked statically;
 #   4. the release zip: packed from both builds, unpacked and checked;
-#   5. the x64 Gantry.dll: its test programs run under Wine in a fresh prefix.
+#   5. the x64 Gantry.dll: its test programs run under Wine in a fresh prefix;
+#   6. where the machine runs 32-bit code, the x86 test programs under Wine in
+#      fresh prefixes of two kinds: a 64-bit Windows with its 32-bit side (a
+#      32-bit JVM on 64-bit Windows), and a pure 32-bit Windows (a subset).
 # Ends non-zero when anything failed.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -34,15 +37,25 @@ step "fuzz-smoke" "$here/fuzz.sh" --smoke
 step "test-gnustep" ctest --preset gnustep
 step "test-win32-static" ctest --preset win32
 step "release-zip" "$here/make-release.sh"
-echo
-echo "x86: Gantry.dll for x86 and its test programs were built, and the DLL's exports,"
-echo "imports and PE header were checked above. Running the x86 tests was not possible"
-echo "here: this machine cannot execute 32-bit code (use the win32-run preset where it can)."
 
-# A Wine prefix made fresh for this run.
+if "$here/probe-32bit.sh"; then
+  runs_32bit=yes
+else
+  runs_32bit=no
+  echo
+  echo "x86: this machine cannot execute 32-bit code, so the x86 tests do not run here; the x86 Gantry.dll and its test programs were built and the DLL checked statically above."
+fi
+
+# Wine prefixes made fresh for this run.
 rm -rf build/win64/wine
 step "test-win64-wine" ctest --preset win64
-for prefix in build/win64/wine/*/; do
+if [ "$runs_32bit" = yes ]; then
+  rm -rf build/win32/wine-wow64 build/win32/wine-win32
+  step "configure-win32-run" cmake --preset win32-run
+  step "test-win32-wow64-wine" ctest --preset win32-wow64
+  step "test-win32-pure-wine" ctest --preset win32-pure
+fi
+for prefix in build/win64/wine/*/ build/win32/wine-*/*/; do
   [ -d "$prefix" ] && WINEPREFIX="$root/$prefix" wineserver -k >/dev/null 2>&1
 done
 

@@ -12,7 +12,7 @@
 // folder; a registry value changed outside the registration keys; or the call
 // said true without a complete installation. A crash or hang inside Wine's
 // own database or cabinet reader, on corrupt bytes, is counted apart and
-// listed (see IsFaultInWineInstallerCode).
+// listed (see IsFaultInWineReader).
 #include <windows.h>
 #include <msi.h>
 #include <shellapi.h>
@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "tests/windows/harness/basic_client_support.h"
+#include "tests/windows/harness/platform_call_watch.h"
 #include "tests/windows/harness/test_support.h"
 
 namespace gantry::testing {
@@ -39,6 +40,7 @@ constexpr DWORD kChildJniMisuse = 3;
 constexpr DWORD kChildHandlesLeft = 4;
 constexpr DWORD kChildHung = 5;
 constexpr DWORD kChildUnknownMode = 6;
+constexpr DWORD kChildNotWatched = 7;
 
 // The child stops a call still running after its limit itself, to report
 // where it was; the parent's limit is the backstop.
@@ -55,27 +57,45 @@ const wchar_t* const kEscapeMarkers[] = {L"Z:\\tmp\\gantry-mutant-escape.txt", L
 
 // ------------------------------------------------------------------ child
 
-// "module+offset" of a code address, or the bare address outside any module.
-std::string CodeLocation(const void* address) {
+// The module holding a code address, or null.
+HMODULE ModuleHandleOf(const void* address) {
   HMODULE module = nullptr;
-  char name[MAX_PATH] = {};
-  char text[MAX_PATH + 40];
-  if (address != nullptr && GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         static_cast<const char*>(address), &module) &&
-      GetModuleFileNameA(module, name, MAX_PATH) != 0) {
-    const char* base = std::strrchr(name, '\\');
-    std::snprintf(text, sizeof text, "%s+0x%llX", base != nullptr ? base + 1 : name,
-                  static_cast<unsigned long long>(static_cast<const char*>(address) -
-                                                  reinterpret_cast<const char*>(module)));
-  } else {
-    std::snprintf(text, sizeof text, "%p", address);
+  if (address == nullptr ||
+      !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<const char*>(address), &module)) {
+    return nullptr;
   }
-  return text;
+  return module;
 }
 
-// The code addresses of a thread's stack, innermost first, by unwinding
-// `context` with the modules' unwind tables (a frame without them ends the
-// walk after its return address).
+// Its file name ("msi.dll"), or "" outside any module.
+std::string ModuleOf(const void* address) {
+  char name[MAX_PATH] = {};
+  const HMODULE module = ModuleHandleOf(address);
+  if (module == nullptr || GetModuleFileNameA(module, name, MAX_PATH) == 0) return {};
+  const char* base = std::strrchr(name, '\\');
+  return base != nullptr ? base + 1 : name;
+}
+
+// "module+offset" of a code address, or the bare address outside any module.
+std::string CodeLocation(const void* address) {
+  const std::string module = ModuleOf(address);
+  if (module.empty()) {
+    char bare[32];
+    std::snprintf(bare, sizeof bare, "%p", address);
+    return bare;
+  }
+  char offset[32];
+  std::snprintf(offset, sizeof offset, "+0x%llX",
+                static_cast<unsigned long long>(static_cast<const char*>(address) -
+                                                reinterpret_cast<const char*>(ModuleHandleOf(address))));
+  return module + offset;
+}
+
+// The code addresses of a thread's stack, innermost first, for the report
+// only: on x64 by unwinding `context` with the modules' unwind tables (a
+// frame without them ends the walk after its return address); x86 has no
+// unwind tables, so there it is the innermost frame alone.
 #ifdef _WIN64
 #define GANTRY_PC Rip
 #define GANTRY_SP Rsp
@@ -103,8 +123,40 @@ std::string StackText(CONTEXT context) {
     if (context.Rip == 0) break;
     text += " < " + CodeLocation(reinterpret_cast<const void*>(context.Rip));
   }
-#endif  // x86 has no unwind tables to walk: the innermost frame only
+#endif
   return text;
+}
+
+// Where a child run crashed or was stopped.
+struct FaultPlace {
+  bool hung = false;            // stopped at its limit; otherwise it crashed
+  std::string codeModule;       // module of the faulting or sampled instruction; "" outside any module
+  std::string call;             // the package reader's platform call the library was in; "" = its own code
+  DWORD callElapsedMs = 0;      // how long that one call had been running
+};
+
+// Wine's own structured storage, installer and cabinet code crashes or loops
+// on some corrupt databases and cabinets (a storage object released after a
+// failed open, a FAT chain that never ends). The library cannot step around
+// that inside one synchronous call. Such a fault is Wine's when the library
+// was waiting in one of the reader's platform calls and the instruction was
+// not the library's or this program's, wherever in Wine it landed; for a
+// hang, that one call must have run for most of the limit, so a library that
+// loops over short calls is not taken for it.
+bool IsFaultInWineReader(const FaultPlace& place, DWORD limitMs) {
+  if (place.call.empty()) return false;
+  for (const char* own : {"Gantry.dll", "mutated_package_test.exe"}) {
+    if (lstrcmpiA(place.codeModule.c_str(), own) == 0) return false;
+  }
+  return !place.hung || place.callElapsedMs >= limitMs / 2;
+}
+
+// The report's first line says whether the fault was Wine's reader's.
+constexpr char kReaderFaultLine[] = "in Wine's reader\n";
+
+std::string PlaceText(const FaultPlace& place) {
+  return place.call.empty() ? std::string("in the library's own code or none")
+                            : "in " + place.call + " for " + std::to_string(place.callElapsedMs) + " ms";
 }
 
 void WriteChildReport(const std::string& text) { WriteFileBytes(kChildReport, text); }
@@ -113,18 +165,17 @@ LONG WINAPI ExitWithExceptionCode(EXCEPTION_POINTERS* exception) {
   // Where it happened, and the calls that led there.
   const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
   CONTEXT context = *exception->ContextRecord;
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<const char*>(context.GANTRY_PC), &module) ||
-      context.GANTRY_PC < 0x10000) {
+  if (ModuleHandleOf(reinterpret_cast<const void*>(context.GANTRY_PC)) == nullptr || context.GANTRY_PC < 0x10000) {
     // A call through a bad pointer: the caller's return address is on top.
     context.GANTRY_PC = *reinterpret_cast<const DWORD_PTR*>(context.GANTRY_SP);
     context.GANTRY_SP += sizeof(DWORD_PTR);
   }
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(record.ExceptionCode));
-  WriteChildReport(std::string("exception ") + code + " at " + CodeLocation(record.ExceptionAddress) + ", stack " +
-                   StackText(context));
+  const PlatformCallInProgress call = CurrentPlatformCall();
+  const FaultPlace place{false, ModuleOf(record.ExceptionAddress), call.call, call.elapsedMs};
+  WriteChildReport(std::string(IsFaultInWineReader(place, 0) ? kReaderFaultLine : "") + "exception " + code + " at " +
+                   CodeLocation(record.ExceptionAddress) + ", " + PlaceText(place) + ", stack " + StackText(context));
   // No debugger and no box: the parent reads the exception code.
   TerminateProcess(GetCurrentProcess(), record.ExceptionCode);
   return EXCEPTION_EXECUTE_HANDLER;
@@ -224,47 +275,6 @@ void RemoveRegistration() {
   DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Classes\\MIME");
 }
 
-// Wine's own structured storage, installer and cabinet code crashes or loops
-// on some corrupt databases and cabinets (a storage object released after a
-// failed open, a FAT chain that never ends, a cabinet with no folders). The
-// library cannot step around that inside one synchronous call; such a fault
-// is counted on its own, by name, when the corrupt bytes are the only change
-// and the stack shows the library waiting in an installer or cabinet call.
-const char* const kWineModules[] = {"msi.dll", "ole32.dll", "cabinet.dll", "setupapi.dll", "kernelbase.dll",
-                                    "ntdll.dll"};
-const char* const kCallsOutOfTheLibrary[] = {"msi.dll", "setupapi.dll"};
-const char* const kUnixCallers[] = {"ntdll.dll", "kernelbase.dll"};
-
-bool ModuleIsOneOf(const std::string& frame, const char* const* names, std::size_t count) {
-  const std::string module = frame.substr(0, frame.find('+'));
-  return std::any_of(names, names + count,
-                     [&module](const char* name) { return lstrcmpiA(module.c_str(), name) == 0; });
-}
-
-// `stack` is "frame < frame < ...", innermost first.
-bool IsFaultInWineInstallerCode(const std::string& stack) {
-  std::vector<std::string> frames;
-  for (std::size_t start = 0; start < stack.size();) {
-    const std::size_t end = stack.find(" < ", start);
-    frames.push_back(stack.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    start = end == std::string::npos ? stack.size() : end + 3;
-  }
-  const auto library = std::find_if(frames.begin(), frames.end(),
-                                    [](const std::string& frame) { return frame.rfind("Gantry.dll+", 0) == 0; });
-  if (library == frames.begin() || library == frames.end()) return false;
-  if (!ModuleIsOneOf(*std::prev(library), kCallsOutOfTheLibrary, std::size(kCallsOutOfTheLibrary))) return false;
-  // A hang may be caught in Wine's Unix side (a bare address) under ntdll.
-  auto inner = std::find_if(frames.begin(), library,
-                            [](const std::string& frame) { return frame.find('+') != std::string::npos; });
-  if (inner != frames.begin() && (inner == library || !ModuleIsOneOf(*inner, kUnixCallers, 2))) return false;
-  // Past the first named frame, a bare address is what the unwinder made of a
-  // Wine frame without unwind data (seen in ole32's endless FAT walk); the
-  // library's own frames are always named, so it cannot hide there.
-  return std::all_of(inner, library, [](const std::string& frame) {
-    return frame.find('+') == std::string::npos || ModuleIsOneOf(frame, kWineModules, std::size(kWineModules));
-  });
-}
-
 enum class Verdict { kInstalled, kFailedCleanly, kWineFault, kMisbehaved };
 
 struct RunResult {
@@ -341,16 +351,17 @@ class MutatedPackageRun : public ::testing::Test {
         problem = "installer handles left open";
       } else if (child.exitCode == kChildHung) {
         problem = "hang";
+      } else if (child.exitCode == kChildNotWatched) {
+        problem = "the library's platform calls could not be watched";
       } else {
         char code[32];
         std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(child.exitCode));
         problem = std::string("ended with code ") + code + (child.exitCode >= 0xC0000000u ? " (crash)" : "");
       }
       if (const std::optional<std::string> report = ReadFileBytes(kChildReport)) {
-        const std::size_t stack = report->find("stack ");
         if (corruptBytes && (child.exitCode == kChildHung || child.exitCode >= 0xC0000000u) &&
-            stack != std::string::npos && IsFaultInWineInstallerCode(report->substr(stack + 6))) {
-          wineFault = *report;
+            report->rfind(kReaderFaultLine, 0) == 0) {
+          wineFault = report->substr(std::strlen(kReaderFaultLine));
         } else {
           AddProblem(problem, *report);
         }
@@ -456,30 +467,31 @@ class MutatedPackageRun : public ::testing::Test {
   std::map<std::wstring, RawValue> registry_;
 };
 
-TEST(WineFaultClassification, OnlyFaultsInsideAnInstallerOrCabinetCallCount) {
+TEST(WineFaultClassification, OnlyAFaultWhileTheLibraryWaitsInAReaderCallIsWines) {
   struct Row {
-    const char* stack;
+    FaultPlace place;
     bool wineFault;
   };
+  constexpr DWORD kLimit = 10000;
   const Row rows[] = {
-      {"msi.dll+0x2E450 < msi.dll+0x2EAEA < Gantry.dll+0x82CB < Gantry.dll+0x642D", true},
-      {"ntdll.dll+0xE724 < kernelbase.dll+0x20592 < ole32.dll+0x1C96D < msi.dll+0x67F5A < Gantry.dll+0x817E", true},
-      {"cabinet.dll+0xB008 < SETUPAPI.dll+0x30F33 < Gantry.dll+0x65C4", true},
-      {"00007faae9d14bbf < kernelbase.dll+0x20592 < ole32.dll+0x1C96D < msi.dll+0x67F5A < Gantry.dll+0x817E", true},
-      {"ole32.dll+0xA87AA < 0000000000001048 < 0000000000373040 < ole32.dll+0x40DBE < msi.dll+0x67F5A < "
-       "Gantry.dll+0x8D18",
-       true},  // ole32 caught looping, unwound through frames it has no data for
-      {"msi.dll+0x2E450 < 0000000000373040 < user32.dll+0x100 < msi.dll+0x10 < Gantry.dll+0x1", false},
-      {"00007faae9d14bbf < Gantry.dll+0x817E", false},
-      {"00007faae9d14bbf < msi.dll+0x67F5A < Gantry.dll+0x817E", false},  // Unix code not reached through ntdll
-      {"Gantry.dll+0x65C4 < Gantry.dll+0x4022", false},                        // in the library itself
-      {"ntdll.dll+0xE724 < Gantry.dll+0x817E", false},                         // not an installer call
-      {"msi.dll+0x2E450 < user32.dll+0x100 < msi.dll+0x10 < Gantry.dll+0x1", false},  // other code on the way
-      {"msi.dll+0x2E450 < msi.dll+0x2EAEA", false},                           // the library not on the stack
-      {"", false},
+      {{false, "msi.dll", "MsiOpenDatabaseW", 40}, true},          // crash inside the reader
+      {{false, "ole32.dll", "MsiRecordReadStream", 3}, true},      // in what the reader calls
+      {{false, "cabinet.dll", "SetupIterateCabinetW", 900}, true},
+      {{false, "", "MsiOpenDatabaseW", 5}, true},                  // a jump to nowhere inside Wine
+      {{true, "ucrtbase.dll", "MsiOpenDatabaseW", 9990}, true},    // one call looping: the sample lands anywhere
+      {{true, "", "MsiRecordReadStream", 9990}, true},             // sampled on Wine's Unix side
+      {{true, "ntdll.dll", "SetupIterateCabinetW", 9990}, true},
+      {{true, "msi.dll", "MsiViewFetch", 4}, false},      // the library calling again and again: its loop
+      {{false, "Gantry.dll", "", 0}, false},              // the library's own code
+      {{true, "Gantry.dll", "", 0}, false},
+      {{false, "msi.dll", "", 0}, false},                 // no reader call in progress (the installer path)
+      {{true, "kernelbase.dll", "", 0}, false},           // the library's callback, inside the walk, waiting
+      {{false, "Gantry.dll", "MsiOpenDatabaseW", 2}, false},  // an instruction of the library itself
+      {{false, "mutated_package_test.exe", "MsiViewFetch", 1}, false},  // this program's own watch
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(IsFaultInWineInstallerCode(row.stack), row.wineFault) << row.stack;
+    EXPECT_EQ(IsFaultInWineReader(row.place, kLimit), row.wineFault)
+        << (row.place.hung ? "hang" : "crash") << " at " << row.place.codeModule << ", " << PlaceText(row.place);
   }
 }
 
@@ -490,7 +502,7 @@ TEST_F(MutatedPackageRun, DeliberateFaultsAreNoticed) {
   };
   const Row rows[] = {
       {L"crash", "(crash); exception 0xC0000005 at mutated_package_test.exe+"},
-      {L"hang", "hang; still running after 3 s, stack "},
+      {L"hang", "hang; still running after 3 s, in the library's own code or none, stack "},
       {L"stray-file", "new C:\\gantry-mutated\\stray-file\\stray.txt"},
       {L"stray-value", "registry HKCU\\Software\\GantryMutatedStray"},
       {L"true-without-install", "true, but no basic client folder"},
@@ -577,6 +589,7 @@ DWORD WINAPI RunChildWork(void* context) {
 int RunChild(const std::wstring& mode, const std::wstring& value) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(ExitWithExceptionCode);
+  if (!Library().loaded() || !WatchLibraryPlatformCalls(Library().module())) return kChildNotWatched;
   ChildWork work{mode, value};
   HANDLE thread = CreateThread(nullptr, 0, RunChildWork, &work, 0, nullptr);
   if (thread == nullptr) return kChildUnknownMode;
@@ -590,8 +603,13 @@ int RunChild(const std::wstring& mode, const std::wstring& value) {
   SuspendThread(thread);
   CONTEXT context = {};
   context.ContextFlags = CONTEXT_FULL;
-  const std::string where = GetThreadContext(thread, &context) ? StackText(context) : "?";
-  WriteChildReport("still running after " + std::to_string(limitMs / 1000) + " s, stack " + where);
+  const bool stopped = GetThreadContext(thread, &context) != FALSE;
+  const PlatformCallInProgress call = CurrentPlatformCall();
+  const FaultPlace place{true, stopped ? ModuleOf(reinterpret_cast<const void*>(context.GANTRY_PC)) : "?", call.call,
+                         call.elapsedMs};
+  WriteChildReport(std::string(stopped && IsFaultInWineReader(place, limitMs) ? kReaderFaultLine : "") +
+                   "still running after " + std::to_string(limitMs / 1000) + " s, " + PlaceText(place) + ", stack " +
+                   (stopped ? StackText(context) : "?"));
   TerminateProcess(GetCurrentProcess(), kChildHung);
   return kChildHung;
 }

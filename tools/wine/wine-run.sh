@@ -6,6 +6,9 @@
 #   GANTRY_WINE_PREFIX  name of the prefix below it (default: "default")
 #   GANTRY_WINE_SETUP   optional script run once (with WINEPREFIX set) when
 #                       that prefix is made, e.g. to make it report Windows XP
+#   GANTRY_WINE_ARCH    "win32" for a pure 32-bit Windows (WINEARCH=win32);
+#                       otherwise a 64-bit one, with its 32-bit side (WoW64)
+#                       wherever 32-bit Wine is installed
 #
 # A prefix is copied from a template made once with the null graphics driver.
 # wineserver is kept running (-p60) with its streams on /dev/null, so that no
@@ -27,9 +30,20 @@ quiet() { "$@" </dev/null >/dev/null 2>&1 9>&-; }
 exec 9>"$root/.lock"
 flock 9
 template="$root/.template"
+# A prefix made before 32-bit Wine was installed has no 32-bit side, and the
+# 32-bit built-in programs (cmd, reg) then fail in it: make it anew.
+if [ -f "$template/.gantry-ready" ] && [ "${GANTRY_WINE_ARCH:-}" != win32 ] &&
+   [ -x /usr/lib/wine/wine ] && [ ! -d "$template/drive_c/windows/syswow64" ]; then
+  rm -f "$template/.gantry-ready"
+  find "$root" -mindepth 2 -maxdepth 2 -name .gantry-ready -delete
+fi
 if [ ! -f "$template/.gantry-ready" ]; then
   rm -rf "$template"
-  WINEPREFIX="$template" quiet wineboot -i
+  if [ "${GANTRY_WINE_ARCH:-}" = win32 ]; then
+    WINEARCH=win32 WINEPREFIX="$template" quiet wineboot -i
+  else
+    WINEPREFIX="$template" quiet wineboot -i
+  fi
   WINEPREFIX="$template" quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
   WINEPREFIX="$template" quiet wineserver -w
   touch "$template/.gantry-ready"
