@@ -2,12 +2,7 @@
 # methods are declared. javac -h turns it into the header every export source
 # includes, so a signature that drifts from the Java declaration fails to build.
 
-find_program(GANTRY_JAVAC javac REQUIRED NO_CMAKE_FIND_ROOT_PATH)
-get_filename_component(_javac_real "${GANTRY_JAVAC}" REALPATH)
-get_filename_component(_jdk_home "${_javac_real}" DIRECTORY)
-get_filename_component(_jdk_home "${_jdk_home}" DIRECTORY)
-set(GANTRY_JDK_HOME "${_jdk_home}" CACHE PATH "JDK whose jni.h the library is built against")
-set(GANTRY_JDK_INCLUDE_DIR "${GANTRY_JDK_HOME}/include")
+include("${CMAKE_CURRENT_LIST_DIR}/JdkDiscovery.cmake")
 
 set(GANTRY_JAVA_SOURCE "${PROJECT_SOURCE_DIR}/Native/Gantry.java")
 set(GANTRY_JNI_HEADER_DIR "${CMAKE_BINARY_DIR}/generated/jni")

@@ -10,6 +10,7 @@ packages="cmake ninja-build g++ make python3 googletest libgtest-dev
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 msitools wixl gcab
   openjdk-17-jdk-headless
+  osslsigncode openssl
   clang libclang-rt-14-dev gobjc++ libgnustep-base-dev gnustep-make
   util-linux procps"
 missing=""

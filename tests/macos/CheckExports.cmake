@@ -1,8 +1,13 @@
 # Checks that the library exports the 16 Java methods of the macOS build, no
-# GetNativeVersion, and no other symbol of its own.
-execute_process(COMMAND nm -D --defined-only "${LIBRARY}" OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+# GetNativeVersion, and no other symbol of its own. With ARCH, one slice of a
+# Mac universal library (whose symbol names carry a leading underscore).
+if(ARCH)
+  execute_process(COMMAND nm -gU -arch "${ARCH}" "${LIBRARY}" OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+else()
+  execute_process(COMMAND nm -D --defined-only "${LIBRARY}" OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+endif()
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+  message(FATAL_ERROR "nm failed on ${LIBRARY} ${ARCH}")
 endif()
 set(expected
   CleanBasicClientOnRestart DisconnectAllSessions DisconnectFarmSessions GetDesktopState
@@ -14,6 +19,9 @@ set(exported "")
 set(others "")
 foreach(line IN LISTS lines)
   string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
+  if(ARCH)
+    string(REGEX REPLACE "^_" "" name "${name}")
+  endif()
   if(name MATCHES "^Java_Native_Gantry_(.*)$")
     list(APPEND exported "${CMAKE_MATCH_1}")
   elseif(line MATCHES " [TDBR] " AND NOT name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
@@ -29,4 +37,8 @@ if(others)
   message(FATAL_ERROR "Other symbols exported: ${others}")
 endif()
 list(LENGTH exported count)
-message(STATUS "${count} Java methods exported, no GetNativeVersion, nothing else")
+set(arch_text "")
+if(ARCH)
+  set(arch_text " by the ${ARCH} slice")
+endif()
+message(STATUS "${count} Java methods exported${arch_text}, no GetNativeVersion, nothing else")

@@ -6,7 +6,8 @@
  *
  * Behaviour, as the test configures it in <stage>/config:
  *   kuvclient-status, installer-status  exit status (default 0)
- *   detach-delay-ms                     how long a detach takes (default 0)
+ *   detach-delay-ms, installer-delay-ms how long a detach or the Installer
+ *                                       takes before it exits (default 0)
  *   detach-fails                        present: a detach leaves the volume
  * A test disk image is a text file whose first line is "gantry test image";
  * the other lines name the files at the root of its volume. The attach
@@ -123,6 +124,13 @@ static int IsConfigured(const char *name)
     return access(path, F_OK) == 0;
 }
 
+static void PauseFor(const char *setting)
+{
+    int delay = ConfiguredNumber(setting, 0);
+    struct timespec pause = {delay / 1000, (long)(delay % 1000) * 1000000L};
+    nanosleep(&pause, NULL);
+}
+
 static int Attach(const char *image, const char *mountDirectory)
 {
     FILE *listing = fopen(image, "r");
@@ -149,9 +157,7 @@ static int Attach(const char *image, const char *mountDirectory)
 
 static int Detach(const char *mountDirectory)
 {
-    int delay = ConfiguredNumber("detach-delay-ms", 0);
-    struct timespec pause = {delay / 1000, (long)(delay % 1000) * 1000000L};
-    nanosleep(&pause, NULL);
+    PauseFor("detach-delay-ms");
     if (IsConfigured("detach-fails"))
         return 1;
     DIR *volume = opendir(mountDirectory);
@@ -181,5 +187,6 @@ int main(int argc, char **argv)
     }
     if (strcmp(role, "kuvclient") == 0)
         return Exit(ConfiguredNumber("kuvclient-status", 0));
+    PauseFor("installer-delay-ms");
     return Exit(ConfiguredNumber("installer-status", 0));
 }

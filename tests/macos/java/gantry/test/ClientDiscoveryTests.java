@@ -98,18 +98,42 @@ public final class ClientDiscoveryTests {
             checkEquals("other", Stage.read(other), "file beside it");
         });
 
-        // A plain file where a level should be: "/tmp", and the file is left as it was.
-        Object[][] blockers = {{"Kuv", kuv}, {"JavaSupport", javaSupport}};
+        // Something where a level should be that is no folder: "/tmp", and it is left as it was.
+        // A plain file counts as existing; a dangling symbolic link makes creating the level fail
+        // (for root too), whichever level it stands at.
+        Path nowhere = Stage.WORK.resolve("nowhere");
+        Object[][] blockers = {
+            {"a plain file named Kuv", kuv, false},
+            {"a plain file named JavaSupport", javaSupport, false},
+            {"a dangling link named Application Support", support, true},
+            {"a dangling link named Kuv", kuv, true},
+            {"a dangling link named JavaSupport", javaSupport, true},
+        };
         for (Object[] row : blockers) {
-            harness.test("folder: a plain file named " + row[0] + " gives /tmp", () -> {
+            harness.test("folder: " + row[0] + " gives /tmp", () -> {
+                Stage.reset();
                 Stage.deleteTree(support);
                 Path blocker = (Path) row[1];
+                boolean link = (Boolean) row[2];
                 Files.createDirectories(blocker.getParent());
-                Files.write(blocker, "plain file".getBytes(StandardCharsets.UTF_8));
+                if (link) {
+                    Files.createSymbolicLink(blocker, nowhere);
+                } else {
+                    Files.write(blocker, "plain file".getBytes(StandardCharsets.UTF_8));
+                }
                 checkEquals("/tmp", Gantry.GetUserKuvFolder(), "GetUserKuvFolder");
-                check(Files.isRegularFile(blocker, LinkOption.NOFOLLOW_LINKS), "still a plain file");
-                checkEquals("plain file", Stage.read(blocker), "its content");
-                check(Files.isDirectory(support), "Application Support made before the failure stays");
+                if (link) {
+                    check(Files.isSymbolicLink(blocker), "still a symbolic link");
+                    checkEquals(nowhere, Files.readSymbolicLink(blocker), "its target");
+                    check(!Files.exists(nowhere, LinkOption.NOFOLLOW_LINKS), "its target was not made");
+                } else {
+                    check(Files.isRegularFile(blocker, LinkOption.NOFOLLOW_LINKS), "still a plain file");
+                    checkEquals("plain file", Stage.read(blocker), "its content");
+                }
+                for (Path level = blocker.getParent(); !level.equals(Stage.LIBRARY); level = level.getParent()) {
+                    check(Files.isDirectory(level, LinkOption.NOFOLLOW_LINKS), level + " made before the failure stays");
+                }
+                Files.delete(blocker);
             });
         }
     }

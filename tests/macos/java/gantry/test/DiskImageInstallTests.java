@@ -24,6 +24,8 @@ import java.util.stream.Collectors;
 public final class DiskImageInstallTests {
     private static final String INHERITED = "GANTRY_TEST_INHERITED=from-the-java-process";
     private static final String PACKAGE = "Kuv Client.pkg";
+    private static final Path HDIUTIL = Stage.ROOT.resolve("usr/bin/hdiutil");
+    private static final Path HDIUTIL_AWAY = Stage.ROOT.resolve("usr/bin/hdiutil.away");
     private static final List<String> INSTALLED = List.of(
         "hdiutil start", "hdiutil exit", "Installer start", "Installer exit", "hdiutil start", "hdiutil exit");
     private static final List<String> ATTACHED_AND_DETACHED = List.of(
@@ -141,16 +143,24 @@ public final class DiskImageInstallTests {
             Stage.deleteTree(mount);
         });
 
-        // No Installer to run: false, and the image is still detached.
+        // No Installer that runs: false, and the image is still detached. An executable
+        // without the permission to run it exists, but starting it raises.
         Object[][] noInstaller = {
             {"no application registered as com.apple.installer", Map.of()},
             {"an Installer application without its executable",
                 Map.of(Stage.INSTALLER_BUNDLE_ID, Stage.WORK.resolve("Empty Installer.app"))},
+            {"an Installer that exists but cannot be started",
+                Map.of(Stage.INSTALLER_BUNDLE_ID, Stage.WORK.resolve("Unstartable Installer.app"))},
         };
         for (Object[] row : noInstaller) {
             harness.test("false with " + row[0] + ", detach still run", () -> {
                 setUp();
                 Files.createDirectories(Stage.WORK.resolve("Empty Installer.app/Contents/MacOS"));
+                Files.createDirectories(Stage.WORK.resolve("Unstartable Installer.app/Contents/MacOS"));
+                Path unstartable = write(Stage.WORK.resolve("Unstartable Installer.app/Contents/MacOS/Installer"),
+                    "#!/bin/sh\nexit 0\n");
+                Files.setPosixFilePermissions(unstartable,
+                    java.nio.file.attribute.PosixFilePermissions.fromString("rw-r--r--"));
                 @SuppressWarnings("unchecked")
                 Map<String, Path> applications = (Map<String, Path>) row[1];
                 Stage.applications(applications);
@@ -161,6 +171,45 @@ public final class DiskImageInstallTests {
                 removeMountDirectory(mount);
             });
         }
+
+        harness.test("a slow Installer is waited for: its exit is logged before the call returns", () -> {
+            setUp();
+            Stage.configure("installer-delay-ms", "1500");
+            long started = System.nanoTime();
+            checkEquals(true, installFromImage("client.dmg", PACKAGE), "result");
+            long tookMillis = (System.nanoTime() - started) / 1_000_000L;
+            List<Call> atReturn = CallLog.read();
+            checkEquals(1, CallLog.of(atReturn, "Installer", "exit").size(),
+                "Installer exits logged at the return: " + atReturn);
+            check(tookMillis >= 1500, "the call lasted the Installer's 1500 ms, took " + tookMillis);
+            removeMountDirectory(mountDirectory(awaitCalls(INSTALLED).get(0)));
+        });
+
+        // GNUstep names the mount directory <host>_<pid in hex>_<time>_<counter>; the
+        // JVM's pid picks out this process's directories among everything in /tmp.
+        harness.test("hdiutil missing at the attach: false, nothing started, the empty mount directory left", () -> {
+            setUp();
+            java.util.Set<Path> before = ownTmpEntries();
+            Files.move(HDIUTIL, HDIUTIL_AWAY);
+            boolean result;
+            try {
+                result = installFromImage("client.dmg", PACKAGE);
+            } finally {
+                Files.move(HDIUTIL_AWAY, HDIUTIL);
+            }
+            checkEquals(false, result, "result");
+            Thread.sleep(500); // time for a wrongly started Installer to show
+            checkEquals(List.of(), CallLog.sequence(CallLog.read()), "calls");
+            java.util.Set<Path> made = ownTmpEntries();
+            made.removeAll(before);
+            checkEquals(1, made.size(), "mount directories made: " + made);
+            Path mount = made.iterator().next();
+            check(Files.isDirectory(mount, LinkOption.NOFOLLOW_LINKS), mount + " is a folder");
+            try (java.util.stream.Stream<Path> entries = Files.list(mount)) {
+                checkEquals(0L, entries.count(), "entries in " + mount);
+            }
+            Files.delete(mount);
+        });
 
         harness.test("two calls use two mount directories", () -> {
             setUp();
@@ -197,6 +246,10 @@ public final class DiskImageInstallTests {
 
     private static void setUp() throws Exception {
         Stage.reset();
+        // A run that died while hdiutil was moved away leaves it there.
+        if (Files.exists(HDIUTIL_AWAY) && !Files.exists(HDIUTIL)) {
+            Files.move(HDIUTIL_AWAY, HDIUTIL);
+        }
         Stage.applications(Map.of(Stage.INSTALLER_BUNDLE_ID, Stage.INSTALLER_APP));
     }
 
@@ -232,6 +285,15 @@ public final class DiskImageInstallTests {
         List<Call> calls = CallLog.read();
         checkEquals(expected, CallLog.sequence(without(calls, "NSApplication")), "calls");
         return calls;
+    }
+
+    /** The entries of /tmp whose name carries this JVM's pid as GNUstep's unique strings do. */
+    private static java.util.Set<Path> ownTmpEntries() throws java.io.IOException {
+        String mark = "_" + Long.toHexString(ProcessHandle.current().pid()) + "_";
+        try (java.util.stream.Stream<Path> entries = Files.list(Paths.get("/tmp"))) {
+            return entries.filter(path -> path.getFileName().toString().contains(mark))
+                .collect(Collectors.toCollection(java.util.HashSet::new));
+        }
     }
 
     private static List<Call> readLog() {
