@@ -8,7 +8,8 @@
 #   Gantry-<version>-natives-windows-x86.jar  "nativelib" resources of a launch file
 #   Gantry-<version>-natives-macos.jar        libGantry.jnilib, on a Mac only
 # Then checks the zip, the jars and both DLLs, and that the shipped x64 driver
-# loads the shipped x64 DLL under Wine.
+# loads the shipped x64 DLL under Wine (and the x86 ones, where 32-bit code
+# runs).
 #
 # Signing: with GANTRY_SIGN_PKCS12 (a PKCS#12 file holding the code-signing
 # certificate and its key) and GANTRY_SIGN_PASSWORD (its password) set, both
@@ -80,15 +81,24 @@ pack() {
   fi
 }
 
-# load OUT: the shipped x64 driver loads the shipped x64 DLL under Wine.
+# load OUT WHO: the shipped x64 driver loads the shipped x64 DLL under Wine;
+# where 32-bit code runs, the x86 driver its x86 DLL too (in the 64-bit
+# prefix's 32-bit side, as on 64-bit Windows).
 load() {
-  cli=$(ls "$1"/unpacked/*/x64/gantry-cli.exe)
-  answer=$(GANTRY_WINE_ROOT="$root/build/release/wine" tools/wine/wine-run.sh "$cli" GetNativeVersion | tr -d '\r')
-  if [ "$answer" != "2" ]; then
-    echo "$2 x64 gantry-cli.exe and Gantry.dll answered GetNativeVersion with '$answer', not 2" >&2
-    exit 1
+  arches=x64
+  if tools/probe-32bit.sh; then arches="x64 x86"; fi
+  for arch in $arches; do
+    cli=$(ls "$1"/unpacked/*/$arch/gantry-cli.exe)
+    answer=$(GANTRY_WINE_ROOT="$root/build/release/wine" tools/wine/wine-run.sh "$cli" GetNativeVersion | tr -d '\r')
+    if [ "$answer" != "2" ]; then
+      echo "$2 $arch gantry-cli.exe and Gantry.dll answered GetNativeVersion with '$answer', not 2" >&2
+      exit 1
+    fi
+    echo "[       OK ] $2 $arch gantry-cli.exe loads its Gantry.dll under Wine: GetNativeVersion = 2"
+  done
+  if [ "$arches" = x64 ]; then
+    echo "             $2 x86 files are checked statically only: this machine cannot execute 32-bit code"
   fi
-  echo "[       OK ] $2 x64 gantry-cli.exe loads its Gantry.dll under Wine: GetNativeVersion = 2"
 }
 
 release=build/release
