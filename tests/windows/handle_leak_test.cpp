@@ -362,12 +362,12 @@ TEST_F(HandleLeakTest, FullClientInstallation) {
     EXPECT_EQ(watcher.Stop().size(), kCalls + 1u);
   }
   {
-    // The installer service cannot be reached: "msiexec" (a test client here) is run and waited for.
-    ScratchFolder folder(L"gantry-msiexec");
-    ASSERT_TRUE(CopyFileW(TestClientPath(L"varnel-10.1-build1238").c_str(), (folder / L"msiexec.exe").c_str(), FALSE));
+    // The installer service cannot be reached: the system's "msiexec.exe" (a test client here) is run and waited for.
+    const SystemInstallerProgramStandIn standIn(TestClientPath(L"varnel-10.1-build1238"));
+    ASSERT_TRUE(standIn.placed());
     const ScopedEnvironment exitWith(L"GANTRY_CLIENT_EXIT_CODE", L"0");
     ExpectNoHandleLeft("InstallFullClient, installer program fallback", [&] {
-      const FallbackRun run = RunFallbackIn(folder.path(), jni, Str(u"C:\\pkg\\client.msi"));
+      const FallbackRun run = RunFallbackIn(jni, Str(u"C:\\pkg\\client.msi"));
       return run.installed && run.commandLines.size() == 1 && run.boxes == 0;
     }, /*installation=*/true, kProcessCalls);
   }
