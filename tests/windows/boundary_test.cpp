@@ -66,8 +66,6 @@ UINT FindRegisteredMessage(const wchar_t* name) {
   return 0;
 }
 
-bool RunsUnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
 // How many times the name of a registered message was registered, read from
 // Wine's atom table, where Wine keeps registered messages with a usage count.
 std::optional<unsigned> WineRegistrationCount(UINT id) {

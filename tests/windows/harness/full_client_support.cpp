@@ -57,8 +57,6 @@ namespace {
 
 const wchar_t kWineOverrides[] = L"Software\\Wine\\DllOverrides";
 
-bool RunsUnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
 std::wstring SetAsidePath() { return SystemInstallerProgramStandIn::Path() + L".gantry-original"; }
 
 // Puts back the prefix's own program when a stand-in is in its place.
