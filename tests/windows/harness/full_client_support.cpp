@@ -53,6 +53,27 @@ std::wstring SystemInstallerProgramStandIn::Path() {
   return std::wstring(folder, length) + L"\\msiexec.exe";
 }
 
+bool SystemInstallerProgramStandIn::IsStandInPath(const std::string& loggedPath) {
+  std::vector<std::wstring> paths = {Path()};
+  using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+  using Wow64Folder = UINT(WINAPI*)(LPWSTR, UINT);
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  const auto isWow64 =
+      reinterpret_cast<IsWow64>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, "IsWow64Process")));
+  const auto wow64Folder = reinterpret_cast<Wow64Folder>(
+      reinterpret_cast<void (*)()>(GetProcAddress(kernel, "GetSystemWow64DirectoryW")));
+  BOOL wow64 = FALSE;
+  wchar_t folder[MAX_PATH] = {};
+  if (isWow64 != nullptr && wow64Folder != nullptr && isWow64(GetCurrentProcess(), &wow64) && wow64) {
+    const UINT length = wow64Folder(folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) paths.push_back(std::wstring(folder, length) + L"\\msiexec.exe");
+  }
+  for (const std::wstring& path : paths) {
+    if (lstrcmpiW(Wide(Utf8ToUtf16(loggedPath)).c_str(), path.c_str()) == 0) return true;
+  }
+  return false;
+}
+
 namespace {
 
 const wchar_t kWineOverrides[] = L"Software\\Wine\\DllOverrides";

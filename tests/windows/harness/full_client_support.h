@@ -51,6 +51,10 @@ class SystemInstallerProgramStandIn {
   SystemInstallerProgramStandIn& operator=(const SystemInstallerProgramStandIn&) = delete;
   bool placed() const { return placed_; }
   static std::wstring Path();  // <system folder>\msiexec.exe
+  // Whether a program path a started stand-in logged is that program: Path(),
+  // or for a 32-bit program under WoW64 the redirected one in the 32-bit
+  // system folder, which the system may report instead.
+  static bool IsStandInPath(const std::string& loggedPath);
 
  private:
   bool placed_ = false;
