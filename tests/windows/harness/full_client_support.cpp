@@ -87,6 +87,21 @@ void PutBackOriginal() {
   MoveFileExW(aside.c_str(), SystemInstallerProgramStandIn::Path().c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
+// A test client as "msiexec.exe" beside the test program (where a JVM's own
+// program would be), removed again when the holder goes.
+class ProgramFolderDecoy {
+ public:
+  ProgramFolderDecoy() : path_(TestBinDir() + L"\\msiexec.exe") {
+    CopyFileW(TestClientPath(L"varnel-10.1-build1237").c_str(), path_.c_str(), FALSE);
+  }
+  ~ProgramFolderDecoy() { DeleteFileW(path_.c_str()); }
+  ProgramFolderDecoy(const ProgramFolderDecoy&) = delete;
+  ProgramFolderDecoy& operator=(const ProgramFolderDecoy&) = delete;
+
+ private:
+  std::wstring path_;
+};
+
 }  // namespace
 
 SystemInstallerProgramStandIn::SystemInstallerProgramStandIn(const std::wstring& program) {
@@ -126,9 +141,8 @@ FallbackRun RunFallbackIn(FakeJni& jni, jstring packagePath, bool versionReadabl
 
   // Decoys where a bare "msiexec" would be looked for first.
   ScratchFolder current(L"gantry-msiexec-decoy");
-  const std::wstring programFolderDecoy = TestBinDir() + L"\\msiexec.exe";
   CopyFileW(TestClientPath(L"varnel-10.1-build1237").c_str(), (current / L"msiexec.exe").c_str(), FALSE);
-  CopyFileW(TestClientPath(L"varnel-10.1-build1237").c_str(), programFolderDecoy.c_str(), FALSE);
+  const ProgramFolderDecoy programFolderDecoy;
 
   const std::wstring log = current / L"msiexec-log.txt";
   const std::wstring programLog = current / L"msiexec-programs.txt";
@@ -141,7 +155,6 @@ FallbackRun RunFallbackIn(FakeJni& jni, jstring packagePath, bool versionReadabl
     run.installed = InstallFullClientFromJava(jni.env(), packagePath, platform);
     run.boxes = watcher.Stop().size();
   }
-  DeleteFileW(programFolderDecoy.c_str());
   if (const std::optional<std::string> logged = ReadFileBytes(log)) run.commandLines = Lines(*logged);
   if (const std::optional<std::string> logged = ReadFileBytes(programLog)) run.programs = Lines(*logged);
   return run;
