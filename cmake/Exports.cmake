@@ -3,7 +3,8 @@
 #   x64: the plain JNI names.
 #   x86: the decorated stdcall names MSVC gives and the JVM looks for,
 #        "_Java_Native_Gantry_StartSession@16" (a leading underscore, "@",
-#        the argument bytes: JNIEnv*, jclass and 4 bytes a parameter).
+#        the argument bytes: JNIEnv*, jclass and the parameters, as read
+#        from the Java declaration in JavaContract.cmake).
 
 set(_implemented "")
 foreach(_source IN LISTS GANTRY_EXPORT_SOURCES)
@@ -19,24 +20,23 @@ set(GANTRY_DEF_FILE "${CMAKE_BINARY_DIR}/generated/Gantry.def")
 set(_def "LIBRARY Gantry.dll\nEXPORTS\n")
 set(_table "")
 foreach(_method IN LISTS GANTRY_JAVA_METHODS)
-  math(EXPR _bytes "8 + 4 * ${GANTRY_JAVA_PARAMS_${_method}}")
+  set(_bytes ${GANTRY_JAVA_ARG_BYTES_${_method}})
   list(FIND _implemented "${_method}" _index)
   if(_index GREATER_EQUAL 0)
-    set(_built true)
     if(GANTRY_ARCH STREQUAL "x86")
       string(APPEND _def "  _Java_Native_Gantry_${_method}@${_bytes} = Java_Native_Gantry_${_method}@${_bytes}\n")
     else()
       string(APPEND _def "  Java_Native_Gantry_${_method}\n")
     endif()
-  else()
-    set(_built false)
   endif()
-  string(APPEND _table "  {\"${_method}\", ${GANTRY_JAVA_PARAMS_${_method}}, ${_built}},\n")
+  string(APPEND _table "  {\"${_method}\", ${_bytes}},\n")
 endforeach()
 file(WRITE "${GANTRY_DEF_FILE}.new" "${_def}")
 configure_file("${GANTRY_DEF_FILE}.new" "${GANTRY_DEF_FILE}" COPYONLY)
 
-# The same facts for the tests, which check the built DLL against them.
+# Every method of the Java contract with the bytes of its native arguments,
+# whether an export source defines it or not: the tests require each of them
+# from the built DLL by its exact name.
 set(GANTRY_EXPORT_TABLE "${CMAKE_BINARY_DIR}/generated/gantry_export_table.inc")
-file(WRITE "${GANTRY_EXPORT_TABLE}.new" "// Generated from Native/Gantry.java and boundary/exports_*.cpp\n${_table}")
+file(WRITE "${GANTRY_EXPORT_TABLE}.new" "// Generated from Native/Gantry.java: {method, argument bytes on x86}\n${_table}")
 configure_file("${GANTRY_EXPORT_TABLE}.new" "${GANTRY_EXPORT_TABLE}" COPYONLY)

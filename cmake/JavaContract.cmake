@@ -19,21 +19,33 @@ add_custom_command(
 add_custom_target(gantry_java_header DEPENDS "${GANTRY_JNI_HEADER}")
 
 # The declared methods, read from the Java source: GANTRY_JAVA_METHODS holds
-# the names in declaration order, GANTRY_JAVA_PARAMS_<Name> the parameter count.
+# the names in declaration order, GANTRY_JAVA_PARAMS_<Name> the parameter
+# count and GANTRY_JAVA_ARG_BYTES_<Name> the bytes of the native arguments on
+# x86 (JNIEnv* and jclass, then 8 for a long or double and 4 for anything
+# else), the number in the decorated export name.
 file(STRINGS "${GANTRY_JAVA_SOURCE}" _decls REGEX "native[ \t]+[A-Za-z]+[ \t]+[A-Za-z]+[ \t]*\\(")
 set(GANTRY_JAVA_METHODS "")
 foreach(_decl IN LISTS _decls)
   string(REGEX MATCH "native[ \t]+[A-Za-z]+[ \t]+([A-Za-z]+)[ \t]*\\(([^)]*)\\)" _m "${_decl}")
   set(_name "${CMAKE_MATCH_1}")
   string(STRIP "${CMAKE_MATCH_2}" _params)
-  if(_params STREQUAL "")
-    set(_count 0)
-  else()
-    string(REGEX MATCHALL "," _commas "${_params}")
-    list(LENGTH _commas _count)
-    math(EXPR _count "${_count} + 1")
+  set(_count 0)
+  set(_bytes 8)
+  if(NOT _params STREQUAL "")
+    string(REPLACE "," ";" _param_list "${_params}")
+    foreach(_param IN LISTS _param_list)
+      string(STRIP "${_param}" _param)
+      string(REGEX MATCH "^[A-Za-z.]+" _type "${_param}")
+      math(EXPR _count "${_count} + 1")
+      if(_type STREQUAL "long" OR _type STREQUAL "double")
+        math(EXPR _bytes "${_bytes} + 8")
+      else()
+        math(EXPR _bytes "${_bytes} + 4")
+      endif()
+    endforeach()
   endif()
   list(APPEND GANTRY_JAVA_METHODS "${_name}")
   set(GANTRY_JAVA_PARAMS_${_name} ${_count})
+  set(GANTRY_JAVA_ARG_BYTES_${_name} ${_bytes})
 endforeach()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${GANTRY_JAVA_SOURCE}")

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "windows/install/core/full_client_text.h"
 #include "windows/install/core/installer_result.h"
+#include "windows/shared/core/path_text.h"
 
 namespace gantry {
 namespace {
@@ -33,12 +35,37 @@ TEST(InstallerResult, InstallerProgramExitCodes) {
   for (const auto& [exitCode, installed] : rows) EXPECT_EQ(IsInstalledExitCode(exitCode), installed) << exitCode;
 }
 
+TEST(FullClientText, InstallerProgramIsTheSystemFoldersOwn) {
+  const std::u16string fits(kMaxPathUnits - 1 - 12, u's');  // with "\\msiexec.exe", 259 units
+  const struct {
+    const char* name;
+    std::u16string systemFolder;
+    std::optional<std::u16string> program;
+  } rows[] = {
+      {"the system folder", u"C:\\Windows\\system32", u"C:\\Windows\\system32\\msiexec.exe"},
+      {"with a trailing backslash", u"C:\\Windows\\system32\\", u"C:\\Windows\\system32\\msiexec.exe"},
+      {"a network share", u"\\\\server\\share\\sys", u"\\\\server\\share\\sys\\msiexec.exe"},
+      {"exactly 259 units", u"C:\\" + fits.substr(3), u"C:\\" + fits.substr(3) + u"\\msiexec.exe"},
+      {"one unit too long", u"C:\\" + fits.substr(2), std::nullopt},
+      {"empty: the folder could not be read", u"", std::nullopt},
+      {"relative, would be looked up", u"system32", std::nullopt},
+      {"drive-relative", u"C:system32", std::nullopt},
+      {"a double quote could not be quoted", u"C:\\Win\"dows", std::nullopt},
+  };
+  for (const auto& row : rows) EXPECT_EQ(InstallerProgramPath(row.systemFolder), row.program) << row.name;
+}
+
 TEST(FullClientText, InstallerProgramCommandLine) {
-  EXPECT_EQ(MakeInstallerProgramCommandLine(u"C:\\pkg\\client.msi", false), u"\"msiexec\" /i \"C:\\pkg\\client.msi\"");
-  EXPECT_EQ(MakeInstallerProgramCommandLine(u"C:\\a b\\c.msi", true), u"\"msiexec\" /i \"C:\\a b\\c.msi\" /quiet");
-  EXPECT_EQ(MakeInstallerProgramCommandLine(u"", false), u"\"msiexec\" /i \"\"");
+  const std::u16string program = u"C:\\Windows\\system32\\msiexec.exe";
+  EXPECT_EQ(MakeInstallerProgramCommandLine(program, u"C:\\pkg\\client.msi", false),
+            u"\"C:\\Windows\\system32\\msiexec.exe\" /i \"C:\\pkg\\client.msi\"");
+  EXPECT_EQ(MakeInstallerProgramCommandLine(program, u"C:\\a b\\c.msi", true),
+            u"\"C:\\Windows\\system32\\msiexec.exe\" /i \"C:\\a b\\c.msi\" /quiet");
+  EXPECT_EQ(MakeInstallerProgramCommandLine(u"C:\\Program Files\\sys\\msiexec.exe", u"", false),
+            u"\"C:\\Program Files\\sys\\msiexec.exe\" /i \"\"");
   const std::u16string longPath = u"C:\\" + std::u16string(2000, u'x') + u".msi";
-  EXPECT_EQ(MakeInstallerProgramCommandLine(longPath, true), u"\"msiexec\" /i \"" + longPath + u"\" /quiet")
+  EXPECT_EQ(MakeInstallerProgramCommandLine(program, longPath, true),
+            u"\"" + program + u"\" /i \"" + longPath + u"\" /quiet")
       << "no length limit";
 }
 

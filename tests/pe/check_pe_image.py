@@ -4,10 +4,12 @@ XP and the Java runtime need of the image, read with objdump -p.
 
   - imports: Windows system DLLs only, and no function that Windows XP lacks;
   - PE header: subsystem and OS version 5.01 (x86) or 5.02 (x64);
-  - exports: exactly the implemented native methods, each by the exact name
-    the JVM looks up (plain on x64; "_Name@bytes" on x86).
+  - exports: exactly the native methods that Native/Gantry.java declares,
+    every one of them, each by the exact name the JVM looks up (plain on x64;
+    "_Name@bytes" on x86, the bytes from the Java signature).
 """
 import argparse
+import os
 import re
 import subprocess
 import sys
@@ -29,11 +31,34 @@ NOT_ON_XP = {"GetTickCount64", "InitializeSRWLock", "AcquireSRWLockExclusive",
              "GetProcessId", "GetThreadId", "InitializeCriticalSectionEx"}
 
 
+JAVA_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "Native", "Gantry.java")
+
+
+def java_native_methods(path):
+    """The native methods of the Java class, in declaration order, each with
+    the bytes of its native arguments on x86: JNIEnv* and jclass, then 8 for
+    a long or double and 4 for anything else."""
+    methods = []
+    text = open(path, encoding="utf-8").read()
+    for name, params in re.findall(r"\bnative\s+[\w.\[\]]+\s+(\w+)\s*\(([^)]*)\)", text):
+        size = 8
+        for param in filter(None, (p.strip() for p in params.split(","))):
+            size += 8 if param.split()[0] in ("long", "double") else 4
+        methods.append((name, size))
+    return methods
+
+
+def export_name(arch, method, size):
+    base = "Java_Native_Gantry_" + method
+    return base if arch == "x64" else f"_{base}@{size}"
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--objdump", required=True)
     parser.add_argument("--arch", choices=["x64", "x86"], required=True)
-    parser.add_argument("--exports", required=True, help="generated export table")
+    parser.add_argument("--java", default=JAVA_SOURCE, help="the Java contract, Native/Gantry.java")
+    parser.add_argument("--exports", help="generated export table the tests use; checked against the Java source")
     parser.add_argument("dll")
     args = parser.parse_args()
 
@@ -72,15 +97,14 @@ def main():
           ("file format pei-i386" in dump) if args.arch == "x86" else ("pei-x86-64" in dump),
           dump.splitlines()[1] if len(dump.splitlines()) > 1 else "")
 
-    expected = set()
-    declared = 0
-    for name, params, built in re.findall(r'\{"(\w+)", (\d+), (true|false)\}',
-                                          open(args.exports).read()):
-        declared += 1
-        if built == "true":
-            base = "Java_Native_Gantry_" + name
-            expected.add(base if args.arch == "x64" else f"_{base}@{8 + 4 * int(params)}")
-    check("the Java contract declares 17 methods", declared == 17, f"{declared} declared")
+    methods = java_native_methods(args.java)
+    check("the Java contract declares 17 native methods", len(methods) == 17,
+          f"{len(methods)} declared: {[m for m, _ in methods]}")
+    expected = {export_name(args.arch, method, size) for method, size in methods}
+    if args.exports:
+        table = re.findall(r'\{"(\w+)", (\d+)\}', open(args.exports).read())
+        check("the tests' export table is the Java contract's",
+              [(m, int(b)) for m, b in table] == methods, f"table {table}, Java {methods}")
     table = dump.split("[Ordinal/Name Pointer] Table", 1)
     exported = set()
     if len(table) == 2:
@@ -89,7 +113,7 @@ def main():
             if not entry:
                 break
             exported.add(entry.group(1))
-    check("exports exactly the implemented methods by their JVM names", exported == expected,
+    check("exports exactly the Java contract's methods by their JVM names", exported == expected,
           f"missing {sorted(expected - exported)}, unexpected {sorted(exported - expected)}")
 
     print(f"{passed} passed, {len(failures)} failed")

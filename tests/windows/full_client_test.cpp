@@ -72,14 +72,23 @@ TEST_F(FullClientTest, ErrorTextFallsBackWhenTheModuleHasNoTemplate) {
 
 TEST_F(FullClientTest, RealInstallerFailureThroughTheExportShowsTheLibrarysBox) {
   ScratchFolder folder;
-  ASSERT_TRUE(WriteFileBytes(folder / L"not-a-package.msi", "this is no installer database"));
+  const std::wstring notAPackage = folder / L"not-a-package.msi";
+  ASSERT_TRUE(WriteFileBytes(notAPackage, "this is no installer database"));
+  // The platform's own answer for a file that is not a package: Windows
+  // gives 1620 (ERROR_INSTALL_PACKAGE_INVALID), Wine gives 1627
+  // (ERROR_FUNCTION_FAILED). The box must show whichever it is.
+  const INSTALLUILEVEL level = MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+  const UINT platformResult = MsiInstallProductW(notAPackage.c_str(), nullptr);
+  MsiSetInternalUI(level, nullptr);
+  EXPECT_TRUE(platformResult == 1620 || platformResult == 1627) << platformResult;
+
   MessageBoxWatcher watcher;
-  EXPECT_FALSE(InstallFullClient(Str(U16(folder / L"not-a-package.msi"))));
+  EXPECT_FALSE(InstallFullClient(Str(U16(notAPackage))));
   const std::vector<SeenMessageBox> boxes = watcher.Stop();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, L"Error");
-  // Wine answers 1627 for a file that is not a package (Windows: 1620).
-  EXPECT_EQ(boxes[0].text, L"The Kuv client could not be installed: Windows Installer reported error 1627.");
+  EXPECT_EQ(boxes[0].text, L"The Kuv client could not be installed: Windows Installer reported error " +
+                               std::to_wstring(platformResult) + L".");
   EXPECT_FALSE(boxes[0].hasOwner);
 }
 
@@ -132,6 +141,9 @@ TEST_F(FullClientTest, UserInterfaceLevelIsLeftAloneFromMajorSix) {
   EXPECT_NE(before, INSTALLUILEVEL_NONE);
 }
 
+// "<system folder>\msiexec.exe" quoted, as the library starts it.
+std::string QuotedSystemInstaller() { return "\"" + Utf8(SystemInstallerProgramStandIn::Path()) + "\""; }
+
 TEST_F(FullClientTest, InstallerProgramFallbackIsQuietFromMajorSix) {
   const FallbackRow rows[] = {
       {0, true}, {1, false}, {3010, true}, {1641, true}, {1602, false},
@@ -140,16 +152,27 @@ TEST_F(FullClientTest, InstallerProgramFallbackIsQuietFromMajorSix) {
     SCOPED_TRACE(row.exitCode);
     const FallbackRun run = RunFallback(jni, Str(u"C:\\pkg dir\\client.msi"), row.exitCode);
     EXPECT_EQ(run.installed, row.installed);
-    EXPECT_EQ(run.commandLines, std::vector<std::string>{"\"msiexec\" /i \"C:\\pkg dir\\client.msi\" /quiet"});
+    EXPECT_EQ(run.commandLines,
+              std::vector<std::string>{QuotedSystemInstaller() + " /i \"C:\\pkg dir\\client.msi\" /quiet"});
     EXPECT_EQ(run.boxes, 0u);
   }
+}
+
+// A bare "msiexec" would be looked for in the program's folder and the
+// current folder before the system folder: the decoys put there never run.
+TEST_F(FullClientTest, OnlyTheSystemFoldersInstallerProgramIsStarted) {
+  const FallbackRun run = RunFallback(jni, Str(u"C:\\pkg\\client.msi"), 0);
+  EXPECT_TRUE(run.installed);
+  ASSERT_EQ(run.programs.size(), 1u) << "one program ran";
+  EXPECT_TRUE(SystemInstallerProgramStandIn::IsStandInPath(run.programs[0]))
+      << run.programs[0] << ": the system folder's program ran, not a decoy";
 }
 
 TEST_F(FullClientTest, InstallerProgramFallbackWithoutAReadableVersion) {
   const INSTALLUILEVEL before = MsiSetInternalUI(INSTALLUILEVEL_NOCHANGE, nullptr);
   const FallbackRun run = RunFallback(jni, Str(u"C:\\pkg\\client.msi"), 0, /*versionReadable=*/false);
   EXPECT_TRUE(run.installed);
-  EXPECT_EQ(run.commandLines, std::vector<std::string>{"\"msiexec\" /i \"C:\\pkg\\client.msi\""});
+  EXPECT_EQ(run.commandLines, std::vector<std::string>{QuotedSystemInstaller() + " /i \"C:\\pkg\\client.msi\""});
   EXPECT_EQ(MsiSetInternalUI(INSTALLUILEVEL_NOCHANGE, nullptr), before) << "the level is left alone";
 }
 
@@ -157,9 +180,34 @@ TEST_F(FullClientTest, InstallerProgramThatCannotStartGivesFalseWithoutABox) {
   ScratchFolder folder(L"gantry-no-msiexec");
   // A file by the program's name that is no program at all.
   ASSERT_TRUE(WriteFileBytes(folder / L"msiexec.exe", "not a program"));
-  const FallbackRun run = RunFallbackIn(folder.path(), jni, Str(u"C:\\pkg\\client.msi"));
+  const SystemInstallerProgramStandIn standIn(folder / L"msiexec.exe");
+  ASSERT_TRUE(standIn.placed());
+  const FallbackRun run = RunFallbackIn(jni, Str(u"C:\\pkg\\client.msi"));
   EXPECT_FALSE(run.installed);
   EXPECT_EQ(run.boxes, 0u);
+  EXPECT_TRUE(run.programs.empty()) << "no decoy ran instead";
+}
+
+// GetSystemDirectoryW does not fail under Wine: its answer comes through the seam.
+TEST_F(FullClientTest, InstallerProgramPathThatCannotBeMadeGivesFalseWithoutABox) {
+  const SystemInstallerProgramStandIn standIn(TestClientPath(L"varnel-10.1-build1238"));
+  ASSERT_TRUE(standIn.placed());
+  const struct {
+    const char* name;
+    std::optional<std::wstring> systemFolder;
+  } rows[] = {
+      {"the system folder cannot be read", std::nullopt},
+      {"the path does not fit 260 units", L"C:\\" + std::wstring(250, L's')},
+      {"a relative folder", L"system32"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const FallbackRun run = RunFallbackIn(jni, Str(u"C:\\pkg\\client.msi"), /*versionReadable=*/true,
+                                          [&] { return row.systemFolder; });
+    EXPECT_FALSE(run.installed);
+    EXPECT_EQ(run.boxes, 0u);
+    EXPECT_TRUE(run.programs.empty()) << "nothing was started, no decoy either";
+  }
 }
 
 TEST_F(FullClientTest, BasicClientIsRemovedBeforeThePackageIsRead) {

@@ -1,6 +1,7 @@
 // The full installation on a system that reports Windows XP (major 5): the
 // installer's user interface is switched off for the process and the
-// fallback "msiexec" runs without " /quiet", showing its own dialogs.
+// fallback, the system folder's "msiexec.exe", runs without " /quiet",
+// showing its own dialogs.
 #include <gtest/gtest.h>
 #include <msi.h>
 
@@ -22,7 +23,10 @@ TEST_F(FullClientXpTest, FallbackIsNotQuietAndTheUserInterfaceIsOff) {
     SCOPED_TRACE(row.exitCode);
     const FallbackRun run = RunFallback(jni, Str(u"C:\\pkg dir\\client.msi"), row.exitCode);
     EXPECT_EQ(run.installed, row.installed);
-    EXPECT_EQ(run.commandLines, std::vector<std::string>{"\"msiexec\" /i \"C:\\pkg dir\\client.msi\""});
+    EXPECT_EQ(run.commandLines, std::vector<std::string>{"\"" + Utf8(SystemInstallerProgramStandIn::Path()) +
+                                                         "\" /i \"C:\\pkg dir\\client.msi\""});
+    ASSERT_EQ(run.programs.size(), 1u);
+    EXPECT_TRUE(SystemInstallerProgramStandIn::IsStandInPath(run.programs[0])) << run.programs[0];
     EXPECT_EQ(run.boxes, 0u);
     EXPECT_EQ(MsiSetInternalUI(INSTALLUILEVEL_NOCHANGE, nullptr), INSTALLUILEVEL_NONE)
         << "switched off for the whole process";

@@ -98,6 +98,60 @@ TEST_F(SessionStartTest, RelativeSubfolderBelowTheTemporaryFolder) {
   EXPECT_FALSE(PathExists(scratch_ / L"missing"));
 }
 
+// The name is decoded exactly from modified UTF-8, as every path argument is:
+// the file lands under the name the Java side gave, and the client is handed
+// that name. Read in an ANSI code page, "é" would become two letters, and in
+// a double-byte code page a lead byte could swallow the backslash after it.
+TEST_F(SessionStartTest, NamesOutsideAsciiAreWrittenAndHandedOverExactly) {
+  const std::wstring client = TestClientPath(L"varnel-10.1-build1238");
+  ScopedAssociation association = ScopedAssociation::ToProgram(client);
+  const std::wstring scratchName = scratch_.path().substr(TempFolder().size());
+  ASSERT_TRUE(CreateFolders(scratch_ / L"\u65e5\u672c"));
+  struct Row {
+    const char* name;
+    std::u16string fileName;
+    std::wstring written;  // below the temporary folder
+  };
+  const Row rows[] = {
+      {"letters outside ASCII", u"s\u00e9ance-\u65e5\u672c.kuva", L"s\u00e9ance-\u65e5\u672c.kuva"},
+      {"characters outside the BMP", u"\U0001F600-\U00020BB7.kuva", L"\U0001F600-\U00020BB7.kuva"},
+      {"a subfolder whose name ends in a letter outside ASCII", U16(scratchName) + u"\\\u65e5\u672c\\c.kuva",
+       scratchName + L"\\\u65e5\u672c\\c.kuva"},
+  };
+  std::size_t started = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::wstring file = TempFolder() + row.written;
+    DeleteTree(file);
+    ASSERT_TRUE(StartSession(Str(u"[exact]"), Str(row.fileName)));
+    EXPECT_EQ(ReadFileBytes(file), std::optional<std::string>("[exact]"));
+    const std::vector<std::string> lines = LoggedCommandLines(++started);
+    ASSERT_EQ(lines.size(), started);
+    EXPECT_EQ(lines.back(), Quoted(client) + " " + Quoted(file)) << "the client gets the same name";
+    DeleteTree(file);
+  }
+}
+
+TEST_F(SessionStartTest, NameWithUPlus0000IsRefusedWithNothingWritten) {
+  ScopedAssociation association = ScopedAssociation::ToProgram(TestClientPath(L"varnel-10.1-build1238"));
+  const std::wstring scratchName = scratch_.path().substr(TempFolder().size());
+  // Java hands U+0000 over as the two bytes C0 80; the platform would read
+  // the decoded name only up to it.
+  const std::u16string names[] = {
+      std::u16string(u"gantry-zero\0.kuva", 17),
+      U16(scratchName) + std::u16string(u"\\a\0b.kuva", 9),
+  };
+  for (const std::u16string& name : names) {
+    SCOPED_TRACE(Utf8(Wide(name)));
+    const std::map<std::wstring, std::string> before = SnapshotTree(scratch_.path());
+    EXPECT_FALSE(StartSession(Str(u"zero"), Str(name)));
+    EXPECT_EQ(SnapshotTree(scratch_.path()), before);
+  }
+  EXPECT_FALSE(PathExists(TempFolder() + L"gantry-zero"));
+  EXPECT_FALSE(PathExists(TempFolder() + L"gantry-zero\u00c0\u20ac.kuva")) << "C0 80 read in code page 1252";
+  EXPECT_TRUE(ReadLogLines(logPath_, 1, 2000).empty()) << "no client started";
+}
+
 TEST_F(SessionStartTest, NamesThatWouldLeaveTheTemporaryFolderAreRefused) {
   ScopedAssociation association = ScopedAssociation::ToProgram(TestClientPath(L"varnel-10.1-build1238"));
   const std::wstring target = scratch_ / L"target.bat";

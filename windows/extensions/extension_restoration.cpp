@@ -99,57 +99,62 @@ LONG DeleteKeyWithSubtree(HKEY parent, const wchar_t* name) {
   return DeleteLeafKey(parent, name);
 }
 
-LONG RestoreClassesEntry(const std::wstring& ext, HKEY backupKey) {
+void RestoreClassesEntry(const std::wstring& ext, HKEY backupKey, RecordRestoration& restoration) {
   ValueRead shortcut;
   ReadStringValue(backupKey, L"TavikBackupShortCut", shortcut);
   const std::u16string text = ShortcutBackupText(shortcut);
 
   UniqueHkey classes;
-  const LONG opened = OpenKey(HKEY_CURRENT_USER, kClassesKey, classes);
-  if (opened != ERROR_SUCCESS) return opened;
+  if (!restoration.Note(RestoreStep::OpenClasses, OpenKey(HKEY_CURRENT_USER, kClassesKey, classes))) return;
 
   if (!text.empty()) {
     UniqueHkey extensionClass;
-    if (CreateKey(std::wstring(kClassesKey) + L"\\" + ext, extensionClass) == ERROR_SUCCESS) {
-      SetString(extensionClass.get(), nullptr, text);
-    }
+    LONG written = CreateKey(std::wstring(kClassesKey) + L"\\" + ext, extensionClass);
+    if (written == ERROR_SUCCESS) written = SetString(extensionClass.get(), nullptr, text);
+    if (!restoration.Note(RestoreStep::WriteClassDefault, written)) return;
   } else {
-    DeleteKeyWithSubtree(classes.get(), ext.c_str());
+    if (!restoration.Note(RestoreStep::DeleteExtensionClass, DeleteKeyWithSubtree(classes.get(), ext.c_str()))) {
+      return;
+    }
   }
-  return DeleteKeyWithSubtree(classes.get(), (L"TAVIKShortCut" + ext).c_str());
+  restoration.Note(RestoreStep::DeleteClientClass,
+                   DeleteKeyWithSubtree(classes.get(), (L"TAVIKShortCut" + ext).c_str()));
 }
 
-LONG RestoreExplorerEntry(const std::wstring& ext, HKEY backupKey) {
+void RestoreExplorerEntry(const std::wstring& ext, HKEY backupKey, RecordRestoration& restoration) {
   UniqueHkey explorer;
-  const LONG opened = OpenKey(HKEY_CURRENT_USER, kExplorerExtensionsKey + ext, explorer);
-  if (opened != ERROR_SUCCESS) return opened;
+  if (!restoration.Note(RestoreStep::OpenExplorer,
+                        OpenKey(HKEY_CURRENT_USER, kExplorerExtensionsKey + ext, explorer))) {
+    return;
+  }
 
+  // A "TavikBackupProgid" that cannot be read or is no valid string is passed over.
   ValueRead progid;
   ReadStringValue(backupKey, L"TavikBackupProgid", progid);
   if (const std::optional<std::u16string> text = BackupStringText(progid)) {
-    const LONG set = SetString(explorer.get(), L"Progid", *text);
-    if (set != ERROR_SUCCESS) return set;
-    const LONG deleted = RegDeleteValueW(backupKey, L"TavikBackupProgid");
-    if (deleted != ERROR_SUCCESS) return deleted;
+    LONG put = SetString(explorer.get(), L"Progid", *text);
+    if (put == ERROR_SUCCESS) put = RegDeleteValueW(backupKey, L"TavikBackupProgid");
+    if (!restoration.Note(RestoreStep::PutBackProgid, put)) return;
   }
 
   ValueRead application;
-  const LONG read = ReadStringValue(backupKey, L"TavikBackupApplication", application);
-  if (read != ERROR_SUCCESS) return read;
+  LONG read = ReadStringValue(backupKey, L"TavikBackupApplication", application);
   const std::optional<std::u16string> text = BackupStringText(application);
-  if (!text) return ERROR_INVALID_DATA;
-  const LONG set = SetString(explorer.get(), L"Application", *text);
-  if (set != ERROR_SUCCESS) return set;
-  return RegDeleteValueW(backupKey, L"TavikBackupApplication");
+  if (read == ERROR_SUCCESS && !text) read = ERROR_INVALID_DATA;
+  if (!restoration.Note(RestoreStep::ReadApplication, read)) return;
+  LONG put = SetString(explorer.get(), L"Application", *text);
+  if (put == ERROR_SUCCESS) put = RegDeleteValueW(backupKey, L"TavikBackupApplication");
+  restoration.Note(RestoreStep::PutBackApplication, put);
 }
 
 LONG RestoreExtension(const std::wstring& ext) {
+  RecordRestoration restoration;
   UniqueHkey backupKey;
-  const LONG opened = CreateKey(RecordKeyPath(ext), backupKey);
-  if (opened != ERROR_SUCCESS) return opened;
-  const LONG classes = RestoreClassesEntry(ext, backupKey.get());
-  if (classes != ERROR_SUCCESS) return classes;
-  return RestoreExplorerEntry(ext, backupKey.get());
+  if (restoration.Note(RestoreStep::OpenRecord, CreateKey(RecordKeyPath(ext), backupKey))) {
+    RestoreClassesEntry(ext, backupKey.get(), restoration);
+    if (restoration.GoesOn()) RestoreExplorerEntry(ext, backupKey.get(), restoration);
+  }
+  return static_cast<LONG>(restoration.failure());
 }
 
 void RestoreExtensions(std::int32_t farmId) {
@@ -157,7 +162,7 @@ void RestoreExtensions(std::int32_t farmId) {
   if (OpenKey(HKEY_CURRENT_USER, kRecordsKey, records) != ERROR_SUCCESS) return;
 
   // A deleted record moves the next one into its position, so the index
-  // only advances past records that stay.
+  // only advances past records that stay: each is visited once.
   for (DWORD index = 0;;) {
     wchar_t name[kBackupValueUnits] = {};
     DWORD length = kBackupValueUnits;
@@ -173,8 +178,12 @@ void RestoreExtensions(std::int32_t farmId) {
         continue;
       }
     }
-    RestoreExtension(ext);
-    if (DeleteLeafKey(records.get(), ext.c_str()) != ERROR_SUCCESS) ++index;
+    // A record whose restoration failed keeps what is left to put back for
+    // a later call, and so does one that cannot be deleted: the walk passes
+    // over both.
+    if (RestoreExtension(ext) != ERROR_SUCCESS || DeleteLeafKey(records.get(), ext.c_str()) != ERROR_SUCCESS) {
+      ++index;
+    }
   }
 }
 

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "windows/extensions/core/extension_record.h"
+
 namespace gantry {
 
 // Restores the records of a farm (0: every farm), then tells the shell that
@@ -17,17 +19,20 @@ bool UnregisterExtensions(std::int32_t farmId);
 // Walks the records and restores and deletes each one of the farm.
 void RestoreExtensions(std::int32_t farmId);
 
-// Restores one extension from its record; a Win32 error code, 0 when every
-// step succeeded.
+// Restores one extension from its record. 0 when the record may be
+// deleted: everything was put back, or nothing restorable remains (no
+// Explorer key, no usable "TavikBackupApplication"). Otherwise the first real
+// error, and the record keeps what a later call still has to put back.
 LONG RestoreExtension(const std::wstring& ext);
 
 // The class keys under HKCU\Software\Classes: the extension's key gets its
 // backed-up default value back (or goes when there is none) and the client
-// program's "TAVIKShortCut<ext>" key goes.
-LONG RestoreClassesEntry(const std::wstring& ext, HKEY backupKey);
+// program's "TAVIKShortCut<ext>" key goes; one already gone counts as deleted.
+void RestoreClassesEntry(const std::wstring& ext, HKEY backupKey, RecordRestoration& restoration);
 
-// "Progid" and "Application" of the extension's Explorer key from the record.
-LONG RestoreExplorerEntry(const std::wstring& ext, HKEY backupKey);
+// "Progid" and "Application" of the extension's Explorer key from the
+// record; each backup value is deleted once it is put back.
+void RestoreExplorerEntry(const std::wstring& ext, HKEY backupKey, RecordRestoration& restoration);
 
 // Deletes the key `name` below `parent` with everything below it.
 LONG DeleteKeyWithSubtree(HKEY parent, const wchar_t* name);

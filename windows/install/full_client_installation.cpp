@@ -33,9 +33,22 @@ HMODULE ThisModule() {
   return module;
 }
 
-// Runs "msiexec" in a visible window and waits for it without a time limit.
-bool RunInstallerProgram(const std::u16string& packagePath, bool quiet) {
-  const std::wstring text = ToWide(MakeInstallerProgramCommandLine(packagePath, quiet));
+std::optional<std::wstring> ReadSystemFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::nullopt;
+  return std::wstring(folder, length);
+}
+
+// Runs the system's "msiexec.exe" in a visible window and waits for it
+// without a time limit. A 32-bit process under WoW64 is given system32 and
+// starts the 32-bit program that the system redirects it to.
+bool RunInstallerProgram(const std::optional<std::wstring>& systemFolder, const std::u16string& packagePath,
+                         bool quiet) {
+  if (!systemFolder) return false;
+  const std::optional<std::u16string> program = InstallerProgramPath(AsUtf16(*systemFolder));
+  if (!program) return false;
+  const std::wstring text = ToWide(MakeInstallerProgramCommandLine(*program, packagePath, quiet));
   // CreateProcessW may write into the command line, so it gets a writable
   // copy with room for at least 1024 units.
   std::vector<wchar_t> commandLine(std::max(text.size() + 1, kInstallerCommandLineMinimumUnits), L'\0');
@@ -64,6 +77,7 @@ FullClientPlatform RealFullClientPlatform() {
   FullClientPlatform platform;
   platform.systemMajorVersion = ReadSystemMajorVersion;
   platform.installProduct = [](const wchar_t* packagePath) { return MsiInstallProductW(packagePath, nullptr); };
+  platform.systemFolder = ReadSystemFolder;
   platform.messageModule = ThisModule();
   return platform;
 }
@@ -99,7 +113,7 @@ bool InstallFullClient(const PackagePathReader& readPackagePath, const FullClien
     case DirectInstallOutcome::Installed:
       return true;
     case DirectInstallOutcome::RunInstallerProgram:
-      return RunInstallerProgram(*packagePath, quiet);
+      return RunInstallerProgram(platform.systemFolder(), *packagePath, quiet);
     case DirectInstallOutcome::Failed:
       break;
   }

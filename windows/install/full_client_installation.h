@@ -20,11 +20,15 @@ struct FullClientPlatform {
   std::function<std::optional<DWORD>()> systemMajorVersion;
   // MsiInstallProductW with the package path and no command line.
   std::function<UINT(const wchar_t* packagePath)> installProduct;
+  // The system folder (GetSystemDirectoryW), where the installer program
+  // "msiexec.exe" lives; nothing when it cannot be read.
+  std::function<std::optional<std::wstring>()> systemFolder;
   // The module whose string table holds the error message template.
   HMODULE messageModule = nullptr;
 };
 
-// GetVersionExW, MsiInstallProductW and this library's own module.
+// GetVersionExW, MsiInstallProductW, GetSystemDirectoryW and this library's
+// own module.
 FullClientPlatform RealFullClientPlatform();
 
 // The package path as Java handed it over: nothing for a null string; the
@@ -33,7 +37,10 @@ using PackagePathReader = std::function<std::optional<std::u16string>()>;
 
 // Removes a present basic client (its removal script is started, not waited
 // for) before anything else, then installs the package. True when the client
-// is installed, or the user cancelled the installer's own dialogs.
+// is installed, or the user cancelled the installer's own dialogs. When the
+// installer service cannot be reached, runs the system folder's
+// "msiexec.exe", never one found elsewhere; when its path cannot be made,
+// or it cannot be started, the result is false without a box.
 bool InstallFullClient(const PackagePathReader& readPackagePath, const FullClientPlatform& platform);
 
 // The same for the Java method's string argument, decoded from modified

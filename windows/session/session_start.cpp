@@ -38,18 +38,6 @@ std::optional<std::wstring> TemporaryFolder() {
   return std::wstring(folder, length);
 }
 
-// The name's bytes read in the ANSI code page, as the platform would read them.
-std::optional<std::wstring> NameFromAnsiCodePage(std::string_view bytes) {
-  if (bytes.empty()) return std::wstring();
-  const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  if (units <= 0) return std::nullopt;
-  std::wstring name(static_cast<std::size_t>(units), L'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), name.data(), units) != units) {
-    return std::nullopt;
-  }
-  return name;
-}
-
 // "wb+" creates or empties the file, without text translation. A failed write
 // or close is reported: a client would otherwise open a cut connection file.
 bool WriteConnectionFile(const std::wstring& path, std::string_view content) {
@@ -86,10 +74,12 @@ bool StartClientSession(JNIEnv* env, jstring connectionText, jstring connectionF
   const JavaStringBytes fileName(env, connectionFileName);
   if (!fileName.ok()) return false;
 
-  const std::optional<std::wstring> name = NameFromAnsiCodePage(fileName.bytes());
+  // Decoded exactly, like every path argument: a name that is not well-formed
+  // modified UTF-8 or holds U+0000 is refused with nothing written.
+  const std::optional<std::u16string> name = ReadPathArgument(fileName);
   const std::optional<std::wstring> folder = TemporaryFolder();
   if (!name || !folder) return false;
-  const std::optional<std::u16string> connectionFile = ComposeConnectionFilePath(AsUtf16(*folder), AsUtf16(*name));
+  const std::optional<std::u16string> connectionFile = ComposeConnectionFilePath(AsUtf16(*folder), *name);
   if (!connectionFile) return false;
   // Composed before anything is written, so a command line that cannot be
   // made leaves no file behind.

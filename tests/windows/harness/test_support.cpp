@@ -83,6 +83,8 @@ void NoClientTest::TearDown() {
   GantryTest::TearDown();
 }
 
+bool RunsUnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
 std::wstring TestBinDir() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);

@@ -61,6 +61,9 @@ class NoClientTest : public GantryTest {
   void TearDown() override;
 };
 
+// True when the program runs under Wine (ntdll has wine_get_version).
+bool RunsUnderWine();
+
 // Paths.
 std::wstring TestBinDir();  // folder of the test program, Gantry.dll and the test clients
 std::wstring TestClientPath(const std::wstring& variant);  // bin\<variant>.exe

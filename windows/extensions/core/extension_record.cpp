@@ -35,4 +35,41 @@ std::optional<std::u16string> BackupStringText(const ValueRead& read) {
   return std::u16string(units.substr(0, units.find(u'\0')));
 }
 
+StepOutcome ClassifyRestoreStep(RestoreStep step, std::uint32_t result) {
+  if (result == 0) return StepOutcome::Done;
+  switch (step) {
+    case RestoreStep::DeleteExtensionClass:
+    case RestoreStep::DeleteClientClass:
+      if (result == kErrorFileNotFound) return StepOutcome::Done;
+      break;
+    case RestoreStep::OpenExplorer:
+      if (result == kErrorFileNotFound) return StepOutcome::NothingToRestore;
+      break;
+    case RestoreStep::ReadApplication:
+      if (result == kErrorFileNotFound || result == kErrorMoreData || result == kErrorInvalidData) {
+        return StepOutcome::NothingToRestore;
+      }
+      break;
+    default:
+      break;
+  }
+  return StepOutcome::Failed;
+}
+
+bool RecordRestoration::Note(RestoreStep step, std::uint32_t result) {
+  if (ended_) return false;
+  switch (ClassifyRestoreStep(step, result)) {
+    case StepOutcome::Done:
+      return true;
+    case StepOutcome::NothingToRestore:
+      ended_ = true;
+      return false;
+    case StepOutcome::Failed:
+      if (failure_ == 0) failure_ = result;
+      ended_ = step != RestoreStep::WriteClassDefault && step != RestoreStep::DeleteExtensionClass;
+      return !ended_;
+  }
+  return false;
+}
+
 }  // namespace gantry

@@ -1,9 +1,27 @@
 #include "windows/install/core/full_client_text.h"
 
+#include "windows/shared/core/path_text.h"
+
 namespace gantry {
 
-std::u16string MakeInstallerProgramCommandLine(std::u16string_view packagePath, bool quiet) {
-  std::u16string line = u"\"msiexec\" /i \"";
+namespace {
+bool IsAbsoluteFolder(std::u16string_view folder) {
+  const bool drive = folder.size() >= 3 && folder[1] == u':' && (folder[2] == u'\\' || folder[2] == u'/');
+  const bool unc = folder.size() >= 3 && folder[0] == u'\\' && folder[1] == u'\\';
+  return drive || unc;
+}
+}  // namespace
+
+std::optional<std::u16string> InstallerProgramPath(std::u16string_view systemFolder) {
+  if (!IsAbsoluteFolder(systemFolder) || systemFolder.find(u'"') != std::u16string_view::npos) return std::nullopt;
+  return JoinPath(systemFolder, u"msiexec.exe");
+}
+
+std::u16string MakeInstallerProgramCommandLine(std::u16string_view programPath, std::u16string_view packagePath,
+                                               bool quiet) {
+  std::u16string line = u"\"";
+  line.append(programPath);
+  line.append(u"\" /i \"");
   line.append(packagePath);
   line.append(u"\"");
   if (quiet) line.append(u" /quiet");

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,8 +13,17 @@ namespace gantry {
 // Room CreateProcessW may use in the command line it is given.
 inline constexpr std::size_t kInstallerCommandLineMinimumUnits = 1024;
 
-// "\"msiexec\" /i \"<package>\"", with " /quiet" appended when asked for.
-std::u16string MakeInstallerProgramCommandLine(std::u16string_view packagePath, bool quiet);
+// The system's own installer program: "msiexec.exe" in the system folder as
+// the platform names it. A bare "msiexec" would be looked for in the
+// program's folder and the current folder first, where anyone may have put
+// a program by that name. Nothing when the folder is empty or not absolute,
+// holds a double quote (it could not be quoted), or the path does not fit
+// 260 units.
+std::optional<std::u16string> InstallerProgramPath(std::u16string_view systemFolder);
+
+// "\"<program>\" /i \"<package>\"", with " /quiet" appended when asked for.
+std::u16string MakeInstallerProgramCommandLine(std::u16string_view programPath, std::u16string_view packagePath,
+                                               bool quiet);
 
 // The error message template's resource identifier in the library.
 inline constexpr unsigned kInstallerErrorTextId = 10051;
