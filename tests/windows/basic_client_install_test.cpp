@@ -238,7 +238,9 @@ TEST_F(BasicClientTest, CleanOnRestartResultTable) {
     TerminateProcesses(L"Varnel.exe");
     RemoveBasicClientTraces();
     DeleteTree(log_);
-    if (row.programInB != ProgramInB::kNone) ASSERT_TRUE(CreateFolders(BasicClientFolder()));
+    if (row.programInB != ProgramInB::kNone) {
+      ASSERT_TRUE(CreateFolders(BasicClientFolder()));
+    }
     if (row.programInB == ProgramInB::kClient) {
       ASSERT_TRUE(CopyFileW(TestClientPath(L"varnel-10.1-build1238").c_str(), BasicClientProgram().c_str(), FALSE));
     } else if (row.programInB == ProgramInB::kNotAProgram) {

@@ -348,8 +348,12 @@ TEST_F(PackageExtractionTest, FolderChainStartsBelowTheRoot) {
   for (const auto& row : rows) {
     SCOPED_TRACE(Utf8(row.path));
     EXPECT_EQ(CreateDirectoryChain(row.path.c_str()), row.result);
-    if (!row.created.empty()) EXPECT_TRUE(IsDirectory(row.created));
-    if (row.path.back() != L'\\') EXPECT_FALSE(PathExists(row.path)) << "the file's own name is never made a folder";
+    if (!row.created.empty()) {
+      EXPECT_TRUE(IsDirectory(row.created));
+    }
+    if (row.path.back() != L'\\') {
+      EXPECT_FALSE(PathExists(row.path)) << "the file's own name is never made a folder";
+    }
   }
   EXPECT_FALSE(PathExists(L"relative-chain"));
 }
