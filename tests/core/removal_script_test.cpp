@@ -1,10 +1,13 @@
-// The removal script's bytes and the RunOnce command that runs it.
+// The removal script's properties and the RunOnce command that runs it.
 #include "windows/install/core/removal_script.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "windows/install/core/basic_client_registration_table.h"
 
 namespace gantry {
 namespace {
@@ -19,71 +22,112 @@ std::vector<std::string> SplitCrLf(const std::string& text) {
   return lines;
 }
 
-TEST(RemovalScriptText, WholeTextForAFolderWithABlank) {
-  const std::string expected =
-      "cd \\\r\n"
-      "echo Windows Registry Editor Version 5.00> \"%TEMP%\\tempreg.reg\"\r\n"
-      "echo [-HKEY_CURRENT_USER\\Software\\Classes\\MIME\\Database\\Content Type\\application/x-kuva]>> "
-      "\"%TEMP%\\tempreg.reg\"\r\n"
-      "echo [-HKEY_CURRENT_USER\\Software\\Classes\\tavikclient]>> \"%TEMP%\\tempreg.reg\"\r\n"
-      "echo [-HKEY_CURRENT_USER\\Software\\Classes\\.kuva]>> \"%TEMP%\\tempreg.reg\"\r\n"
-      "echo [-HKEY_CURRENT_USER\\Software\\Classes\\Varnel.Document]>> \"%TEMP%\\tempreg.reg\"\r\n"
-      "echo [HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]>> \"%TEMP%\\tempreg.reg\"\r\n"
-      "echo \"ClearKuvBasicClient\"=->> \"%TEMP%\\tempreg.reg\"\r\n"
-      "regedit /S \"%TEMP%\\tempreg.reg\"\r\n"
-      "del \"%TEMP%\\tempreg.reg\"\r\n"
-      "start /wait regsvr32 /u /s \"C:\\Users\\Test User\\AppData\\Roaming\\KuvClient\\Bin\\TavikClientSystem.dll\"\r\n"
-      "rmdir /S /Q \"C:\\Users\\Test User\\AppData\\Roaming\\KuvClient\\Bin\"";
-  EXPECT_EQ(RemovalScriptText("C:\\Users\\Test User\\AppData\\Roaming\\KuvClient\\Bin"), expected);
-}
+std::string Narrow(std::u16string_view text) { return std::string(text.begin(), text.end()); }
 
-TEST(RemovalScriptText, ShapeHoldsForEveryFolder) {
-  const std::string folders[] = {"C:\\KuvClient\\Bin", "C:\\Users\\Test User\\KuvClient\\Bin",
-                                 "C:\\Users\\\xC4nne & Co\\KuvClient\\Bin", std::string(258, 'x')};
-  for (const std::string& folder : folders) {
-    SCOPED_TRACE(folder);
-    const std::string text = RemovalScriptText(folder);
-    EXPECT_EQ(text.find('\0'), std::string::npos) << "no zero byte anywhere";
-    const std::vector<std::string> lines = SplitCrLf(text);
-    ASSERT_EQ(lines.size(), 12u) << "CR LF after lines 1 to 11 and none after line 12";
-    EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      EXPECT_EQ(lines[i].find(" >"), std::string::npos) << "line " << i + 1 << " has a blank before '>'";
-      EXPECT_EQ(lines[i].find('\r'), std::string::npos) << "line " << i + 1;
-    }
-    EXPECT_EQ(lines[10], "start /wait regsvr32 /u /s \"" + folder + "\\TavikClientSystem.dll\"");
-    EXPECT_EQ(lines[11], "rmdir /S /Q \"" + folder + "\"");
-    EXPECT_EQ(text.back(), '"') << "the file ends right after line 12's closing quote";
+bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+// The script is read by the command interpreter in the OEM code page and
+// written by the library without knowing it: plain ASCII reads the same in
+// every code page, and no text of B is in it to be misread.
+TEST(RemovalScriptText, PlainAsciiLinesWithoutAnyFolder) {
+  const std::string text = RemovalScriptText();
+  for (const char byte : text) {
+    const auto unit = static_cast<unsigned char>(byte);
+    EXPECT_TRUE(unit == '\r' || unit == '\n' || (unit >= 0x20 && unit < 0x7F)) << "byte " << unsigned(unit);
   }
+  EXPECT_EQ(text.find('\0'), std::string::npos) << "cmd may spin on a zero byte";
+  EXPECT_EQ(text.find(":\\"), std::string::npos) << "no drive path";
+  EXPECT_EQ(text.find("\\\\"), std::string::npos) << "no network path";
+  const std::vector<std::string> lines = SplitCrLf(text);
+  for (const std::string& line : lines) EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+  EXPECT_NE(text.back(), '\n') << "no line end after the last line";
 }
 
-// The interpreter expands %...% inside quotes too and drops a lone %: written
-// as it is, the first folder would make rmdir delete C:\Users\ac\Bin.
-TEST(RemovalScriptText, PercentSignsInTheFolderReachTheInterpreterAsTheyAre) {
-  const struct {
-    std::string folder;
-    std::string spelled;
-  } cases[] = {
-      {"C:\\Users\\a%b\\x%c\\Bin", "C:\\Users\\a%%b\\x%%c\\Bin"},
-      {"C:\\Users\\%PATH%\\Bin", "C:\\Users\\%%PATH%%\\Bin"},
-      {"C:\\Users\\100%\\Bin", "C:\\Users\\100%%\\Bin"},
-      {"C:\\Users\\%%\\Bin", "C:\\Users\\%%%%\\Bin"},
-  };
-  for (const auto& row : cases) {
-    SCOPED_TRACE(row.folder);
-    const std::vector<std::string> lines = SplitCrLf(RemovalScriptText(row.folder));
-    ASSERT_EQ(lines.size(), 12u);
-    EXPECT_EQ(lines[10], "start /wait regsvr32 /u /s \"" + row.spelled + "\\TavikClientSystem.dll\"");
-    EXPECT_EQ(lines[11], "rmdir /S /Q \"" + row.spelled + "\"");
-    EXPECT_EQ(lines[1], "echo Windows Registry Editor Version 5.00> \"%TEMP%\\tempreg.reg\"")
-        << "the script's own %TEMP% stays one variable";
+// Every "%" of the script starts one of two expansions: the script's own
+// location, taken once, or the variable that keeps it. Nothing else is read
+// from the environment (no %TEMP%, no temporary file).
+TEST(RemovalScriptText, ExpandsOnlyItsOwnLocation) {
+  const std::string variable = std::string("%") + kRemovalScriptFolderVariable + "%";
+  const std::vector<std::string> lines = SplitCrLf(RemovalScriptText());
+  int locationTaken = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(lines[i]);
+    std::string rest = lines[i];
+    for (std::size_t at; (at = rest.find(variable)) != std::string::npos;) rest.erase(at, variable.size());
+    for (std::size_t at; (at = rest.find("%~dps0")) != std::string::npos; ++locationTaken) rest.erase(at, 6);
+    EXPECT_EQ(rest.find('%'), std::string::npos);
+    EXPECT_EQ(rest.find('!'), std::string::npos);
+  }
+  EXPECT_EQ(locationTaken, 1);
+}
+
+// The order that matters: delayed expansion off before the location is
+// taken, the location taken before the current folder changes, out of B
+// before B is deleted, and B deleted last.
+TEST(RemovalScriptText, TakesItsFolderFirstAndDeletesItLast) {
+  const std::vector<std::string> lines = SplitCrLf(RemovalScriptText());
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "setlocal DisableDelayedExpansion");
+  EXPECT_EQ(lines[1], std::string("set \"") + kRemovalScriptFolderVariable + "=%~dps0\"");
+  EXPECT_EQ(lines[2], "cd \\");
+  const std::string folder = std::string("\"%") + kRemovalScriptFolderVariable + "%";
+  EXPECT_EQ(lines.back(), "if exist " + folder + "RemoveBasicClient.bat\" rmdir /S /Q " + folder + ".\"")
+      << "B itself (its location ends in a backslash), only while it still holds this script";
+  int rmdirLines = 0;
+  for (const std::string& line : lines) rmdirLines += line.find("rmdir") != std::string::npos;
+  EXPECT_EQ(rmdirLines, 1);
+  const auto unregister = std::find(lines.begin(), lines.end(),
+                                    "start /wait regsvr32 /u /s " + folder + "TavikClientSystem.dll\"");
+  EXPECT_NE(unregister, lines.end()) << "the COM server in B, by its whole path, waited for";
+}
+
+// The registry goes with "reg delete ... /f", in the user's own rights: no
+// regedit (which asks for elevation at logon) and no temporary .reg file.
+// The keys deleted cover everything the per-user registration writes.
+TEST(RemovalScriptText, DeletesTheRegistrationWithRegDeleteOnly) {
+  const std::string text = RemovalScriptText();
+  EXPECT_EQ(text.find("regedit"), std::string::npos);
+  EXPECT_EQ(text.find(".reg"), std::string::npos);
+  std::vector<std::string> deletedKeys;
+  std::vector<std::string> deletedValues;
+  for (const std::string& line : SplitCrLf(text)) {
+    if (!StartsWith(line, "reg ")) continue;
+    ASSERT_TRUE(StartsWith(line, "reg delete \"HKCU\\")) << line;
+    const std::size_t keyEnd = line.find('"', 17);
+    ASSERT_NE(keyEnd, std::string::npos) << line;
+    const std::string key = line.substr(17, keyEnd - 17);
+    const std::string options = line.substr(keyEnd + 1);
+    if (options == " /f") {
+      deletedKeys.push_back(key);
+    } else {
+      EXPECT_EQ(options, " /v ClearKuvBasicClient /f") << line;
+      EXPECT_EQ(key, Narrow(kRunOnceKey));
+      deletedValues.push_back(key);
+    }
+  }
+  EXPECT_EQ(deletedValues.size(), 1u) << "the RunOnce value";
+  EXPECT_EQ(deletedKeys.size(), 4u);
+
+  std::vector<std::string> written = {Narrow(kContentTypeKey), Narrow(kUrlProtocolKey)};
+  for (const DefaultValueEntry& entry : ConnectionFileTypeDefaults(u"C:\\B\\Varnel.exe")) {
+    written.push_back(Narrow(entry.key));
+  }
+  for (const DefaultValueEntry& entry : UrlProtocolDefaults(u"C:\\B\\Varnel.exe")) {
+    written.push_back(Narrow(kUrlProtocolKey) + "\\" + Narrow(entry.key));
+  }
+  for (const std::string& key : written) {
+    SCOPED_TRACE(key);
+    EXPECT_TRUE(std::any_of(deletedKeys.begin(), deletedKeys.end(), [&key](const std::string& deleted) {
+      return key == deleted || StartsWith(key, deleted + "\\");
+    })) << "a registration key the script leaves behind";
   }
 }
 
 TEST(RunOnceCommand, QuotesTheScriptPath) {
   EXPECT_EQ(RunOnceCommand(u"C:\\Users\\Test User\\KuvClient\\Bin\\RemoveBasicClient.bat"),
             u"\"C:\\Users\\Test User\\KuvClient\\Bin\\RemoveBasicClient.bat\"");
-  EXPECT_EQ(RunOnceCommand(u"C:\\B\\RemoveBasicClient.bat"), u"\"C:\\B\\RemoveBasicClient.bat\"");
+  EXPECT_EQ(RunOnceCommand(u"\\\\server\\share\\B\\RemoveBasicClient.bat"),
+            u"\"\\\\server\\share\\B\\RemoveBasicClient.bat\"");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // "-regext"/"-regcleanbasic" run and the library's own work; the test client
 // logs its command line and exits with the code the test sets.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -125,12 +127,15 @@ TEST_F(BasicClientTest, ClientStillRunningAfterTenSecondsIsLeftRunning) {
   EXPECT_FALSE(PathExists(BasicClientScript()));
 }
 
-TEST_F(BasicClientTest, PackageWithoutClientProgramGoesOnAsExitCodeZero) {
-  // The start fails without a modal box (which would never be closed here).
+TEST_F(BasicClientTest, PackageWithoutClientProgramFailsTheSelfRegistration) {
+  // The start fails without a modal box (which would never be closed here);
+  // nothing registered the connection files, so the installation failed.
   ScopedAssociation association = ScopedAssociation::ToProgram(TestClientPath(L"varnel-10.1-build1238"));
-  EXPECT_TRUE(Install(BasicClientFixture(L"client-no-program.msi")));
+  EXPECT_FALSE(Install(BasicClientFixture(L"client-no-program.msi")));
   EXPECT_FALSE(PathExists(BasicClientProgram()));
-  EXPECT_EQ(ReadFileBytes(BasicClientScript()), ExpectedRemovalScript(BasicClientFolder()));
+  EXPECT_TRUE(PathExists(BasicClientFolder() + L"\\settings.ini")) << "the extracted files stay";
+  EXPECT_FALSE(PathExists(BasicClientScript())) << "as for any failed \"-regext\" run";
+  EXPECT_FALSE(AnyRegistrationKey());
 }
 
 TEST_F(BasicClientTest, SecondRunReplacesTheScript) {
@@ -181,9 +186,11 @@ TEST_F(BasicClientTest, PackagePathLengthsAndCharacters) {
   EXPECT_FALSE(InstallBasicClient(nullptr));
 }
 
+// Either half of the registration failing fails the installation; the other
+// half still runs and the script that removes both is still written.
 TEST_F(BasicClientTest, FailureAtTheContentTypeStillRegistersTheProtocol) {
   ASSERT_TRUE(MakeVolatileKey(L"Software\\Classes\\MIME"));
-  EXPECT_TRUE(Install(NormalPackage()));
+  EXPECT_FALSE(Install(NormalPackage()));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Varnel.Document"));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\.kuva"));
   EXPECT_EQ(GetStringValue(HKEY_CURRENT_USER, L"Software\\Classes\\tavikclient\\shell\\open\\command", nullptr),
@@ -191,11 +198,21 @@ TEST_F(BasicClientTest, FailureAtTheContentTypeStillRegistersTheProtocol) {
   EXPECT_EQ(ReadFileBytes(BasicClientScript()), ExpectedRemovalScript(BasicClientFolder()));
 }
 
+TEST_F(BasicClientTest, FailureAtTheProtocolFailsTheInstallation) {
+  ASSERT_TRUE(MakeVolatileKey(L"Software\\Classes\\tavikclient"));
+  EXPECT_FALSE(Install(NormalPackage()));
+  EXPECT_EQ(GetStringValue(HKEY_CURRENT_USER, L"Software\\Classes\\Varnel.Document\\shell\\open\\command", nullptr),
+            BasicClientProgram() + L" %1");
+  EXPECT_EQ(ReadFileBytes(BasicClientScript()), ExpectedRemovalScript(BasicClientFolder()));
+}
+
 // Clean-up on restart: the result table, row by row.
+enum class ProgramInB { kNone, kClient, kNotAProgram };
+
 struct CleanRow {
   const char* name;
   std::optional<std::wstring> associatedClient;
-  bool programInB;
+  ProgramInB programInB;
   const wchar_t* exitCode;
   const wchar_t* sleepMs;
   jint result;
@@ -206,21 +223,28 @@ struct CleanRow {
 
 TEST_F(BasicClientTest, CleanOnRestartResultTable) {
   const CleanRow rows[] = {
-      {"no association, no basic client at all", std::nullopt, false, nullptr, nullptr, 1, true, false, false},
-      {"11.0 build 5000 (minor 0)", L"varnel-11.0-build5000", true, nullptr, nullptr, 1, true, false, false},
-      {"10.1 build 1238, exit code 0", L"varnel-10.1-build1238", true, L"0", nullptr, 1, false, true, false},
-      {"10.1 build 1238, exit code 1", L"varnel-10.1-build1238", true, L"1", nullptr, 0, false, true, false},
-      {"10.1 build 1238, no client program", L"varnel-10.1-build1238", false, nullptr, nullptr, 1, false, false, false},
-      {"10.1 build 1238, still running", L"varnel-10.1-build1238", true, nullptr, L"25000", 0, false, true, true},
+      {"no association, no basic client at all", std::nullopt, ProgramInB::kNone, nullptr, nullptr, 1, true, false, false},
+      {"11.0 build 5000 (minor 0)", L"varnel-11.0-build5000", ProgramInB::kClient, nullptr, nullptr, 1, true, false, false},
+      {"10.1 build 1238, exit code 0", L"varnel-10.1-build1238", ProgramInB::kClient, L"0", nullptr, 1, false, true, false},
+      {"10.1 build 1238, exit code 1", L"varnel-10.1-build1238", ProgramInB::kClient, L"1", nullptr, 0, false, true, false},
+      // Nothing left for the client program to clean.
+      {"10.1 build 1238, no client program", L"varnel-10.1-build1238", ProgramInB::kNone, nullptr, nullptr, 1, false, false, false},
+      {"10.1 build 1238, client program that cannot be started", L"varnel-10.1-build1238", ProgramInB::kNotAProgram,
+       nullptr, nullptr, 0, false, false, false},
+      {"10.1 build 1238, still running", L"varnel-10.1-build1238", ProgramInB::kClient, nullptr, L"25000", 0, false, true, true},
   };
   for (const CleanRow& row : rows) {
     SCOPED_TRACE(row.name);
     TerminateProcesses(L"Varnel.exe");
     RemoveBasicClientTraces();
     DeleteTree(log_);
-    if (row.programInB) {
+    if (row.programInB != ProgramInB::kNone) {
       ASSERT_TRUE(CreateFolders(BasicClientFolder()));
+    }
+    if (row.programInB == ProgramInB::kClient) {
       ASSERT_TRUE(CopyFileW(TestClientPath(L"varnel-10.1-build1238").c_str(), BasicClientProgram().c_str(), FALSE));
+    } else if (row.programInB == ProgramInB::kNotAProgram) {
+      ASSERT_TRUE(WriteFileBytes(BasicClientProgram(), "not a program"));
     }
     std::optional<ScopedAssociation> association;
     if (row.associatedClient) association.emplace(ScopedAssociation::ToProgram(TestClientPath(*row.associatedClient)));
@@ -239,6 +263,31 @@ TEST_F(BasicClientTest, CleanOnRestartResultTable) {
                                            : std::vector<std::string>{});
     EXPECT_EQ(CountProcesses(L"Varnel.exe"), row.stillRunning ? 1 : 0);
   }
+}
+
+// A RunOnce key the user may read but not write: Wine checks the key's
+// access list as Windows does.
+TEST_F(BasicClientTest, CleanOnRestartWithRunOnceKeyThatCannotBeOpenedGivesZero) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRunOnceKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  DWORD size = 0;
+  RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+  std::string previous(size, '\0');
+  ASSERT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, previous.data(), &size), ERROR_SUCCESS);
+  PSECURITY_DESCRIPTOR readOnly = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
+                                                                   nullptr));
+  ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
+  LocalFree(readOnly);
+
+  const jint result = CleanBasicClientOnRestart();
+  const bool written = GetStringValue(HKEY_CURRENT_USER, kRunOnceKeyPath, kRunOnceValue).has_value();
+  ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, previous.data()), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(CleanBasicClientOnRestart(), 1) << "the key's access list is back";
 }
 
 TEST_F(BasicClientTest, CleanOnRestartCallsAgainWriteTheSameValue) {

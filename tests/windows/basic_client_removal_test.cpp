@@ -1,7 +1,8 @@
-// The removal script run for real by Wine's cmd, for a user whose profile
-// path holds a blank ("C:\users\Test User": each test points the user's
-// application-data folder and %TEMP% there), and the immediate removal that
-// the full installation uses.
+// The removal script run for real by Wine's cmd where it lies, as the logon
+// runs it, for users whose profile folders hold a blank, letters outside the
+// ANSI code page and a "%" (each test points the user's application-data
+// folder and %TEMP% into the profile), and the immediate removal that the
+// full installation uses.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -57,12 +58,7 @@ class BasicClientRemovalTest : public GantryTest {
     GantryTest::TearDown();
   }
 
-  bool RegistrationGone() const {
-    for (const wchar_t* key : kRegistrationTopKeys) {
-      if (KeyExists(HKEY_CURRENT_USER, key)) return false;
-    }
-    return !GetStringValue(HKEY_CURRENT_USER, kRunOnceKeyPath, kRunOnceValue).has_value();
-  }
+  bool RegistrationGone() const { return RegistrationAndRunOnceGone(); }
   std::optional<std::wstring> UnregisterMark() const {
     return GetStringValue(HKEY_CURRENT_USER, kComServerMarkKey, L"Unregistered");
   }
@@ -73,39 +69,92 @@ class BasicClientRemovalTest : public GantryTest {
   ScopedEnvironment tmp_{L"TMP", kProfileTemp};
 };
 
-TEST_F(BasicClientRemovalTest, ScriptRemovesEverythingForAProfileWithABlank) {
+// Wine's cmd cannot remove the folder of the batch file it is running
+// (Windows' can): there B may stay behind, empty. Nothing may stay inside it.
+bool EmptyOrGone(const std::wstring& folder) { return !PathExists(folder) || SnapshotTree(folder).empty(); }
+
+bool EqualsOneOf(const std::optional<std::wstring>& value, const std::vector<std::wstring>& forms) {
+  if (!value) return false;
+  for (const std::wstring& form : forms) {
+    if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, value->c_str(), -1, form.c_str(), -1) == CSTR_EQUAL) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// cmd reads a batch file in the OEM code page, so a folder written into the
+// script in the ANSI code page is another folder for it; the script names B
+// through its own location instead. "Vladimir" in Cyrillic is outside the
+// ANSI code page altogether (1252 here), and its "%" is what cmd would expand.
+TEST_F(BasicClientRemovalTest, ScriptRunWhereItLiesRemovesEverythingForAnyProfileFolder) {
+  const wchar_t* profiles[] = {L"Test User", L"Jos\u00e9 M\u00fcller",
+                               L"\u0412\u043b\u0430\u0434\u0438\u043c\u0438\u0440 100%"};
+  for (const wchar_t* profile : profiles) {
+    SCOPED_TRACE(Utf8(profile));
+    const std::wstring home = std::wstring(L"C:\\users\\") + profile;
+    ScopedAppDataFolder appData(home + L"\\AppData\\Roaming");
+    CreateFolders(home + L"\\Temp");
+    ScopedEnvironment temp(L"TEMP", home + L"\\Temp");
+    ScopedEnvironment tmp(L"TMP", home + L"\\Temp");
+    ASSERT_EQ(AppDataFolder(), home + L"\\AppData\\Roaming");
+    RemoveBasicClientTraces();
+
+    ASSERT_TRUE(InstallBasicClient(Str(U16(BasicClientFixture(L"client.msi")))));
+    ASSERT_EQ(CleanBasicClientOnRestart(), 1);
+    ASSERT_EQ(GetStringValue(HKEY_CURRENT_USER, kRunOnceKeyPath, kRunOnceValue), L"\"" + BasicClientScript() + L"\"");
+    ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\MIME\\Database\\Content Type\\application/x-kuva"));
+    ASSERT_TRUE(PathExists(BasicClientFolder() + L"\\Help\\Client Readme.txt"));
+    // regsvr32 gets B as the script names it: its short form where it has one.
+    const std::vector<std::wstring> comServer = LongAndShortForms(BasicClientFolder() + L"\\TavikClientSystem.dll");
+
+    ASSERT_TRUE(RunRunOnceCommand()) << "the script must end (no zero byte for cmd to spin on)";
+    EXPECT_TRUE(RegistrationAndRunOnceGone()) << "the four keys and the RunOnce value";
+    EXPECT_TRUE(EqualsOneOf(UnregisterMark(), comServer)) << "regsvr32 reached the DLL in B: "
+                                                          << Utf8(UnregisterMark().value_or(L"(none)"));
+    EXPECT_TRUE(EmptyOrGone(BasicClientFolder())) << "something left inside B";
+    EXPECT_TRUE(IsDirectory(ClientFolder())) << "nothing above B is removed";
+    DeleteTree(home);
+  }
+}
+
+// "reg delete" of a key that is already gone ends with exit code 1; the
+// script goes on with the rest.
+TEST_F(BasicClientRemovalTest, ScriptGoesOnWhenKeysAreAlreadyGone) {
   ASSERT_TRUE(InstallBasicClient(Str(U16(BasicClientFixture(L"client.msi")))));
   ASSERT_EQ(CleanBasicClientOnRestart(), 1);
-  ASSERT_EQ(GetStringValue(HKEY_CURRENT_USER, kRunOnceKeyPath, kRunOnceValue), L"\"" + BasicClientScript() + L"\"");
-  ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\MIME\\Database\\Content Type\\application/x-kuva"));
-  ASSERT_TRUE(PathExists(BasicClientFolder() + L"\\Help\\Client Readme.txt"));
+  DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Classes\\MIME");
+  DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Classes\\.kuva");
+  ASSERT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Varnel.Document"));
+  const std::vector<std::wstring> comServer = LongAndShortForms(BasicClientFolder() + L"\\TavikClientSystem.dll");
 
-  // Wine's cmd cannot remove the folder of the script it runs: run a copy
-  // from a folder that also holds a blank.
-  ScratchFolder scratch(L"removal script");
-  const std::wstring copy = scratch / L"RemoveBasicClient.bat";
-  ASSERT_TRUE(CopyFileW(BasicClientScript().c_str(), copy.c_str(), FALSE));
-  const ProcessResult run = RunProcess(L"cmd.exe /c \"\"" + copy + L"\"\"", 60000);
-  ASSERT_TRUE(run.started);
-  ASSERT_TRUE(run.finished) << "the script must end (no zero byte for cmd to spin on)";
-  // Wine's cmd may return before the GUI program regedit has finished.
-  for (int i = 0; i < 100 && !RegistrationGone(); ++i) Sleep(100);
-
-  EXPECT_TRUE(RegistrationGone()) << "the four keys and the RunOnce value";
-  EXPECT_FALSE(PathExists(std::wstring(kProfileTemp) + L"\\tempreg.reg"));
-  EXPECT_FALSE(PathExists(BasicClientFolder()));
-  EXPECT_EQ(UnregisterMark(), BasicClientFolder() + L"\\TavikClientSystem.dll")
-      << "regsvr32 reached the DLL by its whole path";
+  ASSERT_TRUE(RunRunOnceCommand());
+  EXPECT_TRUE(RegistrationAndRunOnceGone());
+  EXPECT_TRUE(EqualsOneOf(UnregisterMark(), comServer));
+  EXPECT_TRUE(EmptyOrGone(BasicClientFolder()));
 }
 
 TEST_F(BasicClientRemovalTest, RunRemovalScriptNowStartsTheScriptWithoutWaiting) {
   ASSERT_TRUE(InstallBasicClient(Str(U16(BasicClientFixture(L"client.msi")))));
+  const std::vector<std::wstring> comServer = LongAndShortForms(BasicClientFolder() + L"\\TavikClientSystem.dll");
   EXPECT_EQ(RunRemovalScriptNow(), 1);
   // The script runs in a process of its own; wait for its traces.
-  for (int i = 0; i < 300 && !(RegistrationGone() && UnregisterMark()); ++i) Sleep(100);
+  for (int i = 0; i < 300 && !(RegistrationGone() && EmptyOrGone(BasicClientFolder())); ++i) Sleep(100);
   EXPECT_TRUE(RegistrationGone());
-  EXPECT_EQ(UnregisterMark(), BasicClientFolder() + L"\\TavikClientSystem.dll");
+  EXPECT_TRUE(EqualsOneOf(UnregisterMark(), comServer));
   // (Wine's cmd cannot remove B, the folder of the script it runs; Windows' does.)
+  EXPECT_TRUE(EmptyOrGone(BasicClientFolder()));
+}
+
+// Once the RunOnce key is open for writing, Wine cannot be made to refuse
+// the value; a stand-in for RegSetValueExW refuses it.
+LONG WINAPI RefuseValue(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD) { return ERROR_NO_SYSTEM_RESOURCES; }
+
+TEST_F(BasicClientRemovalTest, RunOnceValueThatCannotBeWrittenGivesZero) {
+  EXPECT_EQ(ScheduleRemovalScriptAtLogon(BasicClientScript(), &RefuseValue), 0);
+  EXPECT_FALSE(GetStringValue(HKEY_CURRENT_USER, kRunOnceKeyPath, kRunOnceValue).has_value());
+  EXPECT_EQ(ScheduleRemovalScriptAtLogon(BasicClientScript()), 1);
+  EXPECT_EQ(GetStringValue(HKEY_CURRENT_USER, kRunOnceKeyPath, kRunOnceValue), L"\"" + BasicClientScript() + L"\"");
 }
 
 TEST_F(BasicClientRemovalTest, RunRemovalScriptNowWithoutScriptShowsNothingAndGivesOne) {

@@ -68,6 +68,8 @@ class PackageExtractionTest : public ::testing::Test {
   ScopedEnvironment tempVariable_;
 };
 
+std::map<std::wstring, std::string> NormalPackageTree();
+
 TEST_F(PackageExtractionTest, NormalPackageLandsAsItsTablesSay) {
   const std::wstring target = TargetFor(L"normal");
   ASSERT_FALSE(PathExists(target));
@@ -75,10 +77,17 @@ TEST_F(PackageExtractionTest, NormalPackageLandsAsItsTablesSay) {
   EXPECT_TRUE(outcome.result);
   EXPECT_EQ(outcome.status, 0);
 
-  // Folders are the Directory keys (not DefaultDir), names the text after the
-  // bar; a folder outside INSTALLDIR hangs below the target by its keys; the
-  // Brenlo members (skip names in other letter case) and their folder are absent.
-  const std::map<std::wstring, std::string> expected = {
+  EXPECT_EQ(SnapshotTree(target), NormalPackageTree());
+
+  // The saved cabinet stays behind, byte for byte the package's stream.
+  EXPECT_EQ(ReadFileBytes(TemporaryCabinet()), FixtureBytes(L"normal.cab"));
+}
+
+// Folders are the Directory keys (not DefaultDir), names the text after the
+// bar; a folder outside INSTALLDIR hangs below the target by its keys; the
+// Brenlo members (skip names in other letter case) and their folder are absent.
+std::map<std::wstring, std::string> NormalPackageTree() {
+  return {
       {L"Varnel.exe", FixtureBytes(L"payload\\VarnelExe")},
       {L"TavikClientSystem.dll", FixtureBytes(L"payload\\TavikDll")},
       {L"README.TXT", FixtureBytes(L"payload\\ReadMe")},
@@ -90,10 +99,6 @@ TEST_F(PackageExtractionTest, NormalPackageLandsAsItsTablesSay) {
       {L"TARGETDIR\\MenuDir", "<dir>"},
       {L"TARGETDIR\\MenuDir\\Kuv Client.lnk", FixtureBytes(L"payload\\MenuLink")},
   };
-  EXPECT_EQ(SnapshotTree(target), expected);
-
-  // The saved cabinet stays behind, byte for byte the package's stream.
-  EXPECT_EQ(ReadFileBytes(TemporaryCabinet()), FixtureBytes(L"normal.cab"));
 }
 
 TEST_F(PackageExtractionTest, SkipNamesAreComparedWithoutCaseAndOnlyThey) {
@@ -285,17 +290,89 @@ TEST_F(PackageExtractionTest, MemberThatCannotBeWrittenEndsThePassAsAFailure) {
   EXPECT_EQ(ReadFileBytes(target + L"\\Languages"), std::string("a file, not a folder"));
 }
 
-TEST_F(PackageExtractionTest, OtherNotificationsAreAnsweredWithZero) {
-  PackageExtraction extraction;
-  const UINT notifications[] = {SPFILENOTIFY_NEEDNEWCABINET, SPFILENOTIFY_FILEEXTRACTED,
-                                SPFILENOTIFY_CABINETINFO, 0, 0xFFFFFFFFu};
-  for (UINT notification : notifications) {
+// On Windows the reader reports a member it could not write (Varnel.exe in
+// use by a running client) with SPFILENOTIFY_FILEEXTRACTED and its Win32
+// error, and goes on with the next member. Wine's reader stops the walk
+// instead (above), so the notification is handed to the callback here.
+TEST_F(PackageExtractionTest, NotificationsOtherThanAMemberAreAnsweredWithZero) {
+  struct Row {
+    const char* name;
+    UINT notification;
+    UINT error;
+    int status;
+  };
+  const Row rows[] = {
+      {"member extracted", SPFILENOTIFY_FILEEXTRACTED, NO_ERROR, kExtractionSucceeded},
+      {"member in use", SPFILENOTIFY_FILEEXTRACTED, ERROR_SHARING_VIOLATION, kMemberNotWritten},
+      {"member denied", SPFILENOTIFY_FILEEXTRACTED, ERROR_ACCESS_DENIED, kMemberNotWritten},
+      {"disk full", SPFILENOTIFY_FILEEXTRACTED, ERROR_DISK_FULL, kMemberNotWritten},
+      {"next cabinet", SPFILENOTIFY_NEEDNEWCABINET, ERROR_ACCESS_DENIED, kExtractionSucceeded},
+      {"cabinet info", SPFILENOTIFY_CABINETINFO, ERROR_ACCESS_DENIED, kExtractionSucceeded},
+      {"zero", 0, ERROR_ACCESS_DENIED, kExtractionSucceeded},
+      {"unknown", 0xFFFFFFFFu, ERROR_ACCESS_DENIED, kExtractionSucceeded},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    PackageExtraction extraction;
     FILEPATHS_W paths = {};
-    paths.Win32Error = ERROR_ACCESS_DENIED;  // a failed extraction is not a failure of the run
-    EXPECT_EQ(OnCabinetNotification(&extraction, notification, reinterpret_cast<UINT_PTR>(&paths), 0), 0u)
-        << notification;
+    paths.Target = L"C:\\B\\Varnel.exe";
+    paths.Win32Error = row.error;
+    EXPECT_EQ(OnCabinetNotification(&extraction, row.notification, reinterpret_cast<UINT_PTR>(&paths), 0), 0u)
+        << "the walk goes on";
+    EXPECT_EQ(extraction.status, row.status);
   }
-  EXPECT_EQ(extraction.status, 0);
+  // A later member that comes out well does not clear the failure.
+  PackageExtraction extraction;
+  FILEPATHS_W failed = {};
+  failed.Win32Error = ERROR_SHARING_VIOLATION;
+  FILEPATHS_W fine = {};
+  OnCabinetNotification(&extraction, SPFILENOTIFY_FILEEXTRACTED, reinterpret_cast<UINT_PTR>(&failed), 0);
+  OnCabinetNotification(&extraction, SPFILENOTIFY_FILEEXTRACTED, reinterpret_cast<UINT_PTR>(&fine), 0);
+  EXPECT_EQ(extraction.status, kMemberNotWritten);
+}
+
+// Every folder level below the path's root is created, in each root form;
+// a path without a root creates nothing.
+TEST_F(PackageExtractionTest, FolderChainStartsBelowTheRoot) {
+  const std::wstring base = scratch_ / L"chain";
+  const struct {
+    std::wstring path;
+    bool result;
+    std::wstring created;  // the deepest folder that must exist afterwards
+  } rows[] = {
+      {base + L"\\drive\\a\\file.txt", true, base + L"\\drive\\a"},
+      {L"\\\\?\\" + base + L"\\verbatim\\a\\file.txt", true, base + L"\\verbatim\\a"},
+      {base + L"\\ends\\in\\", true, base + L"\\ends\\in"},
+      {L"relative-chain\\a\\file.txt", false, L""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(Utf8(row.path));
+    EXPECT_EQ(CreateDirectoryChain(row.path.c_str()), row.result);
+    if (!row.created.empty()) {
+      EXPECT_TRUE(IsDirectory(row.created));
+    }
+    if (row.path.back() != L'\\') {
+      EXPECT_FALSE(PathExists(row.path)) << "the file's own name is never made a folder";
+    }
+  }
+  EXPECT_FALSE(PathExists(L"relative-chain"));
+}
+
+// Wine's cabinet reader runs its ANSI iterator: the cabinet's path and every
+// member's target reach it in the ANSI code page (1252 here), where these
+// letters are "?". The run goes through their short (8.3) forms.
+TEST_F(PackageExtractionTest, TargetAndTemporaryFolderOutsideTheAnsiCodePage) {
+  const std::wstring profile = scratch_ / L"\u0412\u043b\u0430\u0434\u0438\u043c\u0438\u0440";
+  const std::wstring temp = profile + L"\\Temp";
+  ASSERT_TRUE(CreateFolders(temp));
+  ScopedEnvironment tmpVariable(L"TMP", temp + L"\\");
+  ScopedEnvironment tempVariable(L"TEMP", temp + L"\\");
+  const std::wstring target = profile + L"\\AppData\\KuvClient\\Bin";
+  const Outcome outcome = Run(PackagePath(L"normal"), target);
+  EXPECT_TRUE(outcome.result);
+  EXPECT_EQ(outcome.status, kExtractionSucceeded);
+  EXPECT_EQ(SnapshotTree(target), NormalPackageTree()) << "every member under its long name";
+  EXPECT_TRUE(PathExists(temp + L"\\Calix.cab")) << "the cabinet was saved in the user's own temporary folder";
 }
 
 bool IsBelow(const std::wstring& path, const std::wstring& folder) {

@@ -12,12 +12,11 @@ for key in '.kuva' 'Varnel.Document\shell\open\command' 'tavikclient\shell\open\
 done
 show CleanBasicClientOnRestart
 row "(RunOnce ClearKuvBasicClient)" "$(wine_run reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce' /v ClearKuvBasicClient | grep REG_SZ | sed 's/.*REG_SZ *//')"
-# Wine's cmd cannot remove the folder of the script it runs: run a copy.
-wine_run cmd /c copy /y "$basic\\RemoveBasicClient.bat" 'C:\RemoveBasicClient-copy.bat' >/dev/null 2>&1
-wine_run cmd /c 'C:\RemoveBasicClient-copy.bat' >/dev/null 2>&1 || true
+# As the logon does: the script runs where it lies, in B. Wine's cmd cannot
+# remove the folder of the script it runs (Windows' can), so B stays, empty.
+wine_run cmd /c "$basic\\RemoveBasicClient.bat" >/dev/null 2>&1 || true
 row "(removal script run by cmd)" "done"
-sleep 3  # regedit may still be finishing after cmd has returned
-row "(basic client folder afterwards)" "$(wine_run cmd /c "if exist \"$basic\" (echo present) else (echo gone)")"
+row "(entries left in the basic client folder)" "$(find "$GANTRY_WINE_ROOT/$GANTRY_WINE_PREFIX/drive_c/users" -path '*/KuvClient/Bin/*' | wc -l)"
 # wine_run's pipe hides the exit status; ask reg itself.
 reg_has() { (cd "$bin" && "$root/tools/wine/wine-run.sh" reg query "$@" >/dev/null 2>&1); }
 remaining=0

@@ -18,20 +18,6 @@
 namespace gantry {
 namespace {
 
-// The folder in the thread's ANSI code page, the script's own encoding; a
-// character the code page lacks becomes its default character.
-std::optional<std::string> ToThreadAnsi(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int length = static_cast<int>(text.size());
-  const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return std::nullopt;
-  std::string ansi(static_cast<std::size_t>(bytes), '\0');
-  if (WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), length, ansi.data(), bytes, nullptr, nullptr) != bytes) {
-    return std::nullopt;
-  }
-  return ansi;
-}
-
 // Replaces the script in one write. A script that could not be written whole
 // is deleted: a cut-off last line would remove a folder other than B.
 bool WriteRemovalScript(const std::wstring& scriptPath, const std::string& text) {
@@ -66,17 +52,20 @@ int InstallBasicClient(std::u16string_view packagePath) {
   // The associated client decides, not necessarily the one just placed.
   ClientVersion version;
   ReadClientVersion(version);
+  bool registered = true;
   if (PassesSelfRegistrationTest(version)) {
-    if (RunClientSwitch(paths->program, L"-regext") != 0) return 0;
+    // A client program that cannot be started registered nothing.
+    if (RunClientSwitch(paths->program, L"-regext") != DWORD{0}) return 0;
   } else {
-    // Two independent halves: a failure in the first still lets the second run.
-    RegisterConnectionFileType(paths->program);
-    RegisterUrlProtocol(paths->program);
+    // Two independent halves: a failure in the first still lets the second
+    // run, and the script is still written to remove what was registered.
+    const bool fileType = RegisterConnectionFileType(paths->program) == 1;
+    const bool protocol = RegisterUrlProtocol(paths->program) == 1;
+    registered = fileType && protocol;
   }
 
-  const std::optional<std::string> folderAnsi = ToThreadAnsi(paths->folder);
-  if (!folderAnsi) return 0;
-  return WriteRemovalScript(paths->script, RemovalScriptText(*folderAnsi)) ? 1 : 0;
+  const bool scriptWritten = WriteRemovalScript(paths->script, RemovalScriptText());
+  return scriptWritten && registered ? 1 : 0;
 }
 
 }  // namespace gantry

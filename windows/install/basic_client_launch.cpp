@@ -6,7 +6,7 @@
 
 namespace gantry {
 
-DWORD RunClientSwitch(const std::wstring& program, const wchar_t* argument) {
+std::optional<DWORD> RunClientSwitch(const std::wstring& program, const wchar_t* argument) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
   // No UI: a missing program would otherwise block the Java thread in a
@@ -16,13 +16,12 @@ DWORD RunClientSwitch(const std::wstring& program, const wchar_t* argument) {
   info.lpFile = program.c_str();
   info.lpParameters = argument;
   info.nShow = SW_HIDE;
-  ShellExecuteExW(&info);  // a failed start leaves no process and the exit code at 0
+  const BOOL started = ShellExecuteExW(&info);
   const UniqueHandle process(info.hProcess);
+  if (!started || !process) return std::nullopt;
+  WaitForSingleObject(process.get(), kClientSwitchTimeoutMs);
   DWORD exitCode = 0;
-  if (process) {
-    WaitForSingleObject(process.get(), kClientSwitchTimeoutMs);
-    GetExitCodeProcess(process.get(), &exitCode);
-  }
+  if (!GetExitCodeProcess(process.get(), &exitCode)) return std::nullopt;
   return exitCode;
 }
 

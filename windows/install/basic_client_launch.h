@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace gantry {
@@ -12,9 +13,9 @@ namespace gantry {
 inline constexpr DWORD kClientSwitchTimeoutMs = 10000;
 
 // Starts `program` hidden with `argument`, without any shell message box,
-// waits at most kClientSwitchTimeoutMs and returns its exit code. A program
-// that cannot be started counts as exit code 0; one still running after the
-// wait is left running and gives STILL_ACTIVE (259).
-DWORD RunClientSwitch(const std::wstring& program, const wchar_t* argument);
+// waits at most kClientSwitchTimeoutMs and returns its exit code; one still
+// running after the wait is left running and gives STILL_ACTIVE (259).
+// Nothing when the program could not be started (missing, not a program).
+std::optional<DWORD> RunClientSwitch(const std::wstring& program, const wchar_t* argument);
 
 }  // namespace gantry

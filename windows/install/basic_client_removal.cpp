@@ -14,6 +14,19 @@
 
 namespace gantry {
 
+int ScheduleRemovalScriptAtLogon(const std::wstring& scriptPath, RegistryValueWriter writeValue) {
+  UniqueHkey runOnce;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, AsWide(kRunOnceKey).data(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_READ | KEY_WRITE, nullptr, runOnce.put(), nullptr) != ERROR_SUCCESS) {
+    return 0;
+  }
+  const std::wstring command = ToWide(RunOnceCommand(AsUtf16(scriptPath)));
+  const LONG written = writeValue(runOnce.get(), AsWide(kRunOnceValueName).data(), 0, REG_SZ,
+                                  reinterpret_cast<const BYTE*>(command.c_str()),
+                                  static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  return written == ERROR_SUCCESS ? 1 : 0;
+}
+
 int CleanBasicClientOnRestart() {
   ClientVersion version;
   ReadClientVersion(version);
@@ -22,18 +35,14 @@ int CleanBasicClientOnRestart() {
   if (!paths) return 0;
   if (PassesSelfRegistrationTest(version)) {
     // The client program removes the basic client itself; no RunOnce entry.
-    return RunClientSwitch(paths->program, L"-regcleanbasic") == 0 ? 1 : 0;
+    // Without it in B there is no basic client left for it to clean.
+    if (GetFileAttributesW(paths->program.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return 1;
+    }
+    return RunClientSwitch(paths->program, L"-regcleanbasic") == DWORD{0} ? 1 : 0;
   }
-  UniqueHkey runOnce;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, AsWide(kRunOnceKey).data(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_READ | KEY_WRITE, nullptr, runOnce.put(), nullptr) != ERROR_SUCCESS) {
-    return 1;
-  }
-  const std::wstring command = ToWide(RunOnceCommand(AsUtf16(paths->script)));
-  RegSetValueExW(runOnce.get(), AsWide(kRunOnceValueName).data(), 0, REG_SZ,
-                 reinterpret_cast<const BYTE*>(command.c_str()),
-                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-  return 1;
+  return ScheduleRemovalScriptAtLogon(paths->script);
 }
 
 int RunRemovalScriptNow() {

@@ -10,6 +10,7 @@
 
 #include "windows/shared/core/path_text.h"
 #include "windows/install/core/cabinet_header.h"
+#include "windows/install/core/folder_chain.h"
 #include "windows/install/core/target_path.h"
 #include "windows/install/package_extraction.h"
 #include "windows/install/package_member_lookup.h"
@@ -70,6 +71,44 @@ bool IsSkipped(const PackageExtraction& extraction, std::u16string_view name) {
                      [&upperName](const std::wstring& skip) { return UpperCase(skip) == upperName; });
 }
 
+// The platform's cabinet reader may take paths in the ANSI code page only:
+// Wine's SetupIterateCabinetW runs its ANSI iterator, which opens the cabinet
+// and writes every member through the ANSI form of its path, so a letter the
+// code page lacks becomes "?" and the file is never reached.
+bool IsExactInAnsiCodePage(const std::wstring& text) {
+  if (GetACP() == CP_UTF8) return true;  // every text has an ANSI form there
+  BOOL usedDefault = FALSE;
+  const int bytes =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, nullptr, 0, nullptr, &usedDefault);
+  return bytes > 0 && !usedDefault;
+}
+
+std::optional<std::wstring> ShortForm(const std::wstring& existingPath) {
+  wchar_t shortPath[MAX_PATH] = {};
+  const DWORD units = GetShortPathNameW(existingPath.c_str(), shortPath, MAX_PATH);
+  if (units == 0 || units >= MAX_PATH) return std::nullopt;
+  return std::wstring(shortPath, units);
+}
+
+// `path` as the cabinet reader can reach it: as it is when its ANSI form is
+// exact, else with its existing folder part (or, for an existing file, the
+// whole path) in the short (8.3) form, which is plain ASCII where the volume
+// has short names. Where it has none, the long form goes on and the reader
+// answers for itself.
+std::wstring ReachableByCabinetReader(const std::wstring& path, bool fileExists) {
+  if (IsExactInAnsiCodePage(path)) return path;
+  if (fileExists) {
+    const std::optional<std::wstring> shortPath = ShortForm(path);
+    return shortPath && IsExactInAnsiCodePage(*shortPath) ? *shortPath : path;
+  }
+  const std::size_t slash = path.rfind(L'\\');
+  if (slash == std::wstring::npos) return path;
+  const std::optional<std::wstring> shortFolder = ShortForm(path.substr(0, slash));
+  if (!shortFolder) return path;
+  const std::optional<std::u16string> joined = JoinPath(AsUtf16(*shortFolder), AsUtf16(path).substr(slash + 1));
+  return joined && IsExactInAnsiCodePage(ToWide(*joined)) ? ToWide(*joined) : path;
+}
+
 UINT PlaceMember(PackageExtraction& extraction, FILE_IN_CABINET_INFO_W& member) {
   const std::u16string cabinetName(AsUtf16(member.NameInCabinet));
   MemberLookup lookup = LookUpMember(extraction, cabinetName);
@@ -92,16 +131,28 @@ UINT PlaceMember(PackageExtraction& extraction, FILE_IN_CABINET_INFO_W& member) 
     extraction.status = kFolderNotCreated;
     return FILEOP_SKIP;
   }
-  // Fits: the composition refuses anything of 260 units or more.
-  std::copy_n(path.c_str(), path.size() + 1, member.FullTargetName);
+  // Fits: the composition refuses anything of 260 units or more, and a
+  // short form is never longer.
+  const std::wstring reachable = ReachableByCabinetReader(path, false);
+  std::copy_n(reachable.c_str(), reachable.size() + 1, member.FullTargetName);
   return FILEOP_DOIT;
+}
+
+// On Windows the reader reports a member it could not write (in use by a
+// running client, a full disk) here and goes on with the next one.
+UINT OnMemberExtracted(PackageExtraction& extraction, const FILEPATHS_W& paths) {
+  if (paths.Win32Error != NO_ERROR) extraction.status = kMemberNotWritten;
+  return NO_ERROR;
 }
 
 }  // namespace
 
 UINT CALLBACK OnCabinetNotification(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR) {
-  if (notification != SPFILENOTIFY_FILEINCABINET) return NO_ERROR;
   auto& extraction = *static_cast<PackageExtraction*>(context);
+  if (notification == SPFILENOTIFY_FILEEXTRACTED && param1 != 0) {
+    return OnMemberExtracted(extraction, *reinterpret_cast<const FILEPATHS_W*>(param1));
+  }
+  if (notification != SPFILENOTIFY_FILEINCABINET) return NO_ERROR;
   try {
     return PlaceMember(extraction, *reinterpret_cast<FILE_IN_CABINET_INFO_W*>(param1));
   } catch (...) {
@@ -113,19 +164,14 @@ UINT CALLBACK OnCabinetNotification(PVOID context, UINT notification, UINT_PTR p
 }
 
 bool CreateDirectoryChain(const wchar_t* path) {
-  const std::wstring_view text(path);
-  std::size_t start = 3;  // past a drive prefix such as "C:\"
-  if (text.size() <= start) return true;
-  while (true) {
-    const std::size_t backslash = text.find(L'\\', start);
-    if (backslash == std::wstring_view::npos) return true;
-    start = backslash + 1;
-    const std::wstring level(text.substr(0, start));
-    if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-      return false;
-    }
-    if (start >= text.size()) return true;
+  const std::wstring_view text(path != nullptr ? path : L"");
+  const std::optional<std::vector<std::size_t>> levels = FolderChainLengths(AsUtf16(text));
+  if (!levels) return false;
+  for (const std::size_t length : *levels) {
+    const std::wstring level(text.substr(0, length));
+    if (!CreateDirectoryW(level.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
   }
+  return true;
 }
 
 bool PackageExtraction::Extract(const wchar_t* target) {
@@ -172,7 +218,8 @@ bool PackageExtraction::Extract(const wchar_t* target) {
     return false;
   }
   // A cabinet that cannot be walked installed nothing: not a success.
-  if (!SetupIterateCabinetW(ToWide(*cabinetPath).c_str(), 0, OnCabinetNotification, this)) {
+  const std::wstring cabinetForReader = ReachableByCabinetReader(ToWide(*cabinetPath), true);
+  if (!SetupIterateCabinetW(cabinetForReader.c_str(), 0, OnCabinetNotification, this)) {
     status = kCabinetNotReadable;
   }
   database.reset();

@@ -62,12 +62,14 @@ bool Extract(PackageExtraction& extraction);
 
 // The cabinet iterator's callback; `context` is the PackageExtraction.
 // Answers FILEOP_DOIT with the member's target path, FILEOP_SKIP, or 0 for
-// every notification other than a member about to be extracted.
+// every notification other than a member about to be extracted; a member the
+// iterator reports as not written (its Win32 error) records status 11.
 UINT CALLBACK OnCabinetNotification(PVOID context, UINT notification, UINT_PTR param1,
                                     UINT_PTR param2);
 
-// Creates every folder level leading to the file `path`; an existing level is
-// not an error. False when a level cannot be created.
+// Creates every folder level below the path's root (drive, share or their
+// "\\?\" forms) leading to the file `path`; an existing level is not an
+// error. False when a level cannot be created or the path has no such root.
 bool CreateDirectoryChain(const wchar_t* path);
 
 }  // namespace gantry

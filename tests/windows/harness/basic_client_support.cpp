@@ -22,30 +22,44 @@ std::wstring BasicClientFixture(const std::wstring& name) {
   return TestBinDir() + L"\\fixtures\\basic-client\\" + name;
 }
 
-std::string ThreadAnsi(const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string ansi(bytes > 0 ? bytes : 1, '\0');
-  WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, ansi.data(), bytes, nullptr, nullptr);
-  ansi.resize(bytes > 0 ? bytes - 1 : 0);
-  return ansi;
+std::string ExpectedRemovalScript(const std::wstring&) {
+  return "setlocal DisableDelayedExpansion\r\n"
+         "set \"KuvBasicClientFolder=%~dps0\"\r\n"
+         "cd \\\r\n"
+         "reg delete \"HKCU\\Software\\Classes\\MIME\\Database\\Content Type\\application/x-kuva\" /f\r\n"
+         "reg delete \"HKCU\\Software\\Classes\\tavikclient\" /f\r\n"
+         "reg delete \"HKCU\\Software\\Classes\\.kuva\" /f\r\n"
+         "reg delete \"HKCU\\Software\\Classes\\Varnel.Document\" /f\r\n"
+         "reg delete \"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\" /v ClearKuvBasicClient /f\r\n"
+         "start /wait regsvr32 /u /s \"%KuvBasicClientFolder%TavikClientSystem.dll\"\r\n"
+         "if exist \"%KuvBasicClientFolder%RemoveBasicClient.bat\" rmdir /S /Q \"%KuvBasicClientFolder%.\"";
 }
 
-std::string ExpectedRemovalScript(const std::wstring& folder) {
-  const std::string b = ThreadAnsi(folder);
-  const std::string reg = "\"%TEMP%\\tempreg.reg\"";
-  return "cd \\\r\n"
-         "echo Windows Registry Editor Version 5.00> " + reg + "\r\n"
-         "echo [-HKEY_CURRENT_USER\\Software\\Classes\\MIME\\Database\\Content Type\\application/x-kuva]>> " +
-         reg + "\r\n"
-         "echo [-HKEY_CURRENT_USER\\Software\\Classes\\tavikclient]>> " + reg + "\r\n"
-         "echo [-HKEY_CURRENT_USER\\Software\\Classes\\.kuva]>> " + reg + "\r\n"
-         "echo [-HKEY_CURRENT_USER\\Software\\Classes\\Varnel.Document]>> " + reg + "\r\n"
-         "echo [HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]>> " + reg + "\r\n"
-         "echo \"ClearKuvBasicClient\"=->> " + reg + "\r\n"
-         "regedit /S " + reg + "\r\n"
-         "del " + reg + "\r\n"
-         "start /wait regsvr32 /u /s \"" + b + "\\TavikClientSystem.dll\"\r\n"
-         "rmdir /S /Q \"" + b + "\"";
+bool RunRunOnceCommand() {
+  const std::optional<std::wstring> command =
+      GetStringValue(HKEY_CURRENT_USER, kRunOnceKeyPath, L"ClearKuvBasicClient");
+  if (!command) return false;
+  // cmd /c keeps the quotes of a command that starts and ends with one only
+  // when the whole command is quoted once more.
+  const ProcessResult run = RunProcess(L"cmd.exe /c \"" + *command + L"\"", 60000);
+  return run.started && run.finished;
+}
+
+std::vector<std::wstring> LongAndShortForms(const std::wstring& path) {
+  std::vector<std::wstring> forms = {path};
+  const std::size_t slash = path.rfind(L'\\');
+  if (slash == std::wstring::npos) return forms;
+  wchar_t shortFolder[MAX_PATH] = {};
+  const DWORD units = GetShortPathNameW(path.substr(0, slash).c_str(), shortFolder, MAX_PATH);
+  if (units > 0 && units < MAX_PATH) forms.push_back(std::wstring(shortFolder, units) + path.substr(slash));
+  return forms;
+}
+
+bool RegistrationAndRunOnceGone() {
+  for (const wchar_t* key : kRegistrationTopKeys) {
+    if (KeyExists(HKEY_CURRENT_USER, key)) return false;
+  }
+  return !GetStringValue(HKEY_CURRENT_USER, kRunOnceKeyPath, L"ClearKuvBasicClient").has_value();
 }
 
 void RemoveBasicClientTraces() {

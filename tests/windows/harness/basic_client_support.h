@@ -18,16 +18,25 @@ std::wstring BasicClientScript();   // ... + "\RemoveBasicClient.bat"
 // bin\fixtures\basic-client\<name>
 std::wstring BasicClientFixture(const std::wstring& name);
 
-// The removal script's bytes for a folder, written out here on its own.
-std::string ExpectedRemovalScript(const std::wstring& folder);
-// The thread's ANSI code page form of a text.
-std::string ThreadAnsi(const std::wstring& text);
+// The removal script's bytes, written out here on its own. The script names
+// no folder (it reaches B through its own location), so they are the same
+// for every basic client folder.
+std::string ExpectedRemovalScript(const std::wstring& folder = {});
+
+// Runs the RunOnce value's command itself through cmd, as the logon does:
+// the script where it lies. False when it did not end within a minute.
+bool RunRunOnceCommand();
+// `path` and, where the volume has one, `path` with its folder in the short
+// (8.3) form.
+std::vector<std::wstring> LongAndShortForms(const std::wstring& path);
 
 inline constexpr wchar_t kRunOnceKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr wchar_t kComServerMarkKey[] = L"Software\\GantryTest\\TavikClientSystem";
 
 // The four top keys of the per-user registration, under HKEY_CURRENT_USER.
 extern const wchar_t* const kRegistrationTopKeys[4];
+// True when none of the four keys and no RunOnce value is left.
+bool RegistrationAndRunOnceGone();
 // Deletes the registration, the RunOnce value, the COM server's marks and B.
 void RemoveBasicClientTraces();
 

@@ -15,5 +15,6 @@ inline constexpr int kMemberNotConfined = 7;      // its path would leave the ta
 inline constexpr int kFolderNotCreated = 8;
 inline constexpr int kNoCabinetStream = 9;        // the package carries no "Calix.cab"
 inline constexpr int kCabinetNotReadable = 10;    // the cabinet could not be walked (bad header, or the iterator failed)
+inline constexpr int kMemberNotWritten = 11;      // the cabinet reader reported a member it could not write
 
 }  // namespace gantry

@@ -3,44 +3,48 @@
 namespace gantry {
 namespace {
 
-// The temporary registry script, quoted so that a %TEMP% with a blank in it
-// stays one word; the echoed text runs right up to the redirection.
-constexpr std::string_view kCreateRegFile = "> \"%TEMP%\\tempreg.reg\"\r\n";
-constexpr std::string_view kAppendRegFile = ">> \"%TEMP%\\tempreg.reg\"\r\n";
-
-// The folder as the batch file must spell it. The interpreter expands %name%
-// even inside quotes and drops a lone %, so "C:\Users\a%b\x%c" would reach
-// rmdir as "C:\Users\ac", another folder; "%%" in a batch file is one %.
-std::string BatchLiteral(std::string_view text) {
-  std::string literal;
-  literal.reserve(text.size());
-  for (const char unit : text) {
-    if (unit == '%') literal.push_back('%');
-    literal.push_back(unit);
-  }
-  return literal;
+std::string Ascii(std::u16string_view text) {
+  std::string ascii;
+  ascii.reserve(text.size());
+  for (const char16_t unit : text) ascii.push_back(static_cast<char>(unit));
+  return ascii;
 }
 
 }  // namespace
 
-std::string RemovalScriptText(std::string_view folderAnsi) {
-  const std::string folder = BatchLiteral(folderAnsi);
+std::string RemovalScriptText() {
+  const std::string folder = std::string("%") + kRemovalScriptFolderVariable + "%";
   std::string text;
+  // A registry setting can turn delayed expansion on for every script; then a
+  // "!" in B would be read as the start of a variable.
+  text += "setlocal DisableDelayedExpansion\r\n";
+  // B is taken while the current folder is still the one the script was
+  // started from: "%~dps0" of a script started by a relative name is looked
+  // up again in the current folder, so after "cd \" it could name the root.
+  // The short (8.3) form holds no "%": Wine's cmd scans a substituted
+  // parameter again for "%...%", Windows' cmd does not. Where a volume has no
+  // short names the long form comes back, which Windows reads as it is.
+  text.append("set \"").append(kRemovalScriptFolderVariable).append("=%~dps0\"\r\n");
+  // Out of B: a command interpreter whose current folder is B keeps it busy.
   text += "cd \\\r\n";
-  text.append("echo Windows Registry Editor Version 5.00").append(kCreateRegFile);
-  text.append("echo [-HKEY_CURRENT_USER\\Software\\Classes\\MIME\\Database\\Content Type\\application/x-kuva]")
-      .append(kAppendRegFile);
-  text.append("echo [-HKEY_CURRENT_USER\\Software\\Classes\\tavikclient]").append(kAppendRegFile);
-  text.append("echo [-HKEY_CURRENT_USER\\Software\\Classes\\.kuva]").append(kAppendRegFile);
-  text.append("echo [-HKEY_CURRENT_USER\\Software\\Classes\\Varnel.Document]").append(kAppendRegFile);
-  text.append("echo [HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]")
-      .append(kAppendRegFile);
-  text.append("echo \"ClearKuvBasicClient\"=-").append(kAppendRegFile);
-  text += "regedit /S \"%TEMP%\\tempreg.reg\"\r\n";
-  text += "del \"%TEMP%\\tempreg.reg\"\r\n";
-  text.append("start /wait regsvr32 /u /s \"").append(folder).append("\\TavikClientSystem.dll\"\r\n");
-  // The folder goes last: the script itself lies in it.
-  text.append("rmdir /S /Q \"").append(folder).append("\"");
+  for (const std::u16string_view key : kRemovedRegistrationKeys) {
+    text.append("reg delete \"HKCU\\").append(Ascii(key)).append("\" /f\r\n");
+  }
+  text.append("reg delete \"HKCU\\")
+      .append(Ascii(kRunOnceKey))
+      .append("\" /v ")
+      .append(Ascii(kRunOnceValueName))
+      .append(" /f\r\n");
+  // %~dps0 ends in a backslash.
+  text.append("start /wait regsvr32 /u /s \"").append(folder).append(Ascii(kClientComServerName)).append("\"\r\n");
+  // B goes last, and only when it still holds this script: an empty or wrong
+  // folder text never reaches rmdir. "B\." names B itself.
+  text.append("if exist \"")
+      .append(folder)
+      .append(Ascii(kRemovalScriptName))
+      .append("\" rmdir /S /Q \"")
+      .append(folder)
+      .append(".\"");
   return text;
 }
 
